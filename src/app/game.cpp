@@ -1,0 +1,131 @@
+#include "app/game.h"
+
+#include "app/commands.h"
+#include "app/end_of_game.h"
+#include "creatures/creature_turn.h"
+#include "creatures/spawn.h"
+#include "display/messages.h"
+#include "display/panels.h"
+#include "labyrinth/generate.h"
+#include "labyrinth/store.h"
+#include "support/errors.h"
+#include "support/random.h"
+#include "view/draw_map.h"
+#include "view/fov.h"
+
+#include <ostream>
+
+namespace dunvale {
+
+namespace {
+
+const Player* currentPlayer = nullptr;
+const LevelRecord* currentLevel = nullptr;
+std::function<void(const Player&, const LevelRecord&)> closeObserver;
+
+// Registers the game being played for the time it is played.
+struct ActiveGame {
+    ActiveGame(const Player& player, const LevelRecord& level) {
+        currentPlayer = &player;
+        currentLevel = &level;
+    }
+    ~ActiveGame() {
+        if (closeObserver) closeObserver(*currentPlayer, *currentLevel);
+        currentPlayer = nullptr;
+        currentLevel = nullptr;
+    }
+    ActiveGame(const ActiveGame&) = delete;
+    ActiveGame& operator=(const ActiveGame&) = delete;
+};
+
+void updateViewAround(const Player& player, LevelRecord& level) {
+    updateView(level.turn, sightRadius(player), player.position, level.sectors);
+}
+
+// Runs the turns of one command's budget.
+void runTurns(int32_t budget, Player& player, LevelRecord& level) {
+    while (budget != 0 && budget != -100) {
+        updateViewAround(player, level);
+        creatureTurns(player, level);
+        int32_t r = randomBelow(100);
+        if (r == 0) wanderingSpawn(player, level);
+        budget -= 1;
+        bool creatureInView = drawView(player, level);
+        if (budget < 0 && (creatureInView || messagesPending())) budget = 0;
+        drawBothPanels(player, level);
+        endOfTurnUpdate(player, level);
+        refreshScreen();
+    }
+}
+
+void gameMain(Terminal& terminal, int32_t seed) {
+    seedRandom(seed);
+    setScreen(&terminal);
+    try {
+        terminal.start();
+        clearScreen();
+        Outcome outcome = playOneGame();
+        endOfGameSummary(outcome);
+        terminal.end();
+    } catch (const RuntimeError&) {
+        try {
+            waitForKey();
+        } catch (const RuntimeError&) {
+            // The terminal is restored all the same.
+        }
+        terminal.end();
+        throw;
+    }
+}
+
+} // namespace
+
+const Player* activePlayer() { return currentPlayer; }
+const LevelRecord* activeLevel() { return currentLevel; }
+
+void setGameCloseObserver(std::function<void(const Player&, const LevelRecord&)> observer) {
+    closeObserver = std::move(observer);
+}
+
+Outcome playOneGame() {
+    drawScreenFrame();
+    LevelRecord level = newLabyrinth(storeDirectory());
+    Player player = newPlayer();
+    ActiveGame active(player, level);
+    postMessage(0, "Welcome to the endless maze.");
+    postMessage(0, "It is rumoured that somewhere in the deepest part of this maze is a");
+    postMessage(0, "means of escape, if you can stay alive long enough to find it...");
+    postMessage(0, "Good luck!");
+    postMessage(0, "Use F1 or ? to view the help at any time");
+    updateViewAround(player, level);
+    drawView(player, level);
+    showPendingMessages();
+    drawBothPanels(player, level);
+    player.panels[0] = Panel::Location;
+
+    for (;;) {
+        refreshScreen();
+        if (player.playing == 0 || player.escaped != 0) break;
+        int32_t budget = readAndPerformCommand(player, level);
+        if (budget == 0)
+            drawBothPanels(player, level);
+        else
+            runTurns(budget, player, level);
+        showPendingMessages();
+    }
+    waitForKey();
+    return Outcome{totalSkillLevels(player), player.escaped, player.treasure};
+}
+
+int runProgram(Terminal& terminal, std::ostream& report, int32_t seed) {
+    try {
+        gameMain(terminal, seed);
+    } catch (const RuntimeError& error) {
+        report << formatReport(error);
+        report.flush();
+    }
+    setScreen(nullptr);
+    return 0;
+}
+
+} // namespace dunvale

@@ -1,0 +1,33 @@
+#pragma once
+// The spine of the program: start-up, one game, the turn loop, the end.
+#include "display/screen.h"
+#include "player/player.h"
+
+#include <cstdint>
+#include <functional>
+#include <iosfwd>
+
+namespace dunvale {
+
+struct Outcome {
+    int32_t skillLevels = 0;
+    int32_t escaped = 0;
+    int32_t treasure = 0;
+};
+
+// Plays one game on the terminal with the generator seeded by `seed`; a
+// runtime error that ends the game is reported on `report` after the
+// terminal has been restored. Always returns 0.
+int runProgram(Terminal& terminal, std::ostream& report, int32_t seed);
+
+// Start-up set-up, the turn loop and the key press after it.
+Outcome playOneGame();
+
+// The game being played, while one is: lets the replay tool read the state
+// at the moment it stops.
+const Player* activePlayer();
+const LevelRecord* activeLevel();
+// Called with the final state when a game closes, normally or by an error.
+void setGameCloseObserver(std::function<void(const Player&, const LevelRecord&)> observer);
+
+} // namespace dunvale

@@ -1,0 +1,38 @@
+#pragma once
+// The real terminal, through ncurses.
+#include "display/screen.h"
+
+#include <array>
+
+namespace dunvale {
+
+struct CursesScreen : Terminal {
+    void start() override;
+    void end() override;
+    bool hasColours() const override { return colours; }
+    void writeText(Brightness brightness, Colour colour, const std::string& text, int row,
+                   int column) override;
+    void clear() override;
+    void refresh() override;
+    int readKey() override;
+
+  private:
+    struct ShadowCell {
+        char ch = ' ';
+        Colour colour = Colour::White;
+        Brightness brightness = Brightness::Normal;
+    };
+    // What the game has drawn, to repaint the whole screen after a resize.
+    std::array<std::array<ShadowCell, screenColumns>, screenRows> shadow{};
+    bool colours = false;
+    bool active = false;
+
+    void put(Brightness brightness, Colour colour, const std::string& text, int row, int column);
+    void repaint();
+};
+
+// Restores the terminal if curses is active; safe to call from a signal
+// handler's point of view (no allocation).
+void restoreTerminalOnSignal(int signal);
+
+} // namespace dunvale

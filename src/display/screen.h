@@ -1,0 +1,56 @@
+#pragma once
+// What the game asks of a terminal. Game rules draw only through this; the
+// real game plugs in curses, tests and the replay tool a virtual screen.
+#include <cstdint>
+#include <string>
+
+namespace dunvale {
+
+enum class Colour : int32_t { Black, Red, Green, Yellow, Blue, Magenta, Cyan, White };
+enum class Brightness : int32_t { Bright, Normal };
+
+constexpr int screenRows = 24;
+constexpr int screenColumns = 79;
+
+// Keys arrive as their character, or as one of these codes.
+namespace key {
+constexpr int F1 = 0x1001;
+constexpr int F2 = 0x1002;
+constexpr int F3 = 0x1003;
+constexpr int F4 = 0x1004;
+constexpr int F5 = 0x1005;
+constexpr int Up = 0x1010;
+constexpr int Down = 0x1011;
+constexpr int Left = 0x1012;
+constexpr int Right = 0x1013;
+// The terminal changed size; the screen is repainted, the game never sees it.
+constexpr int Resize = 0x1020;
+} // namespace key
+
+struct Terminal {
+    virtual ~Terminal() = default;
+    virtual void start() = 0;
+    virtual void end() = 0;
+    virtual bool hasColours() const = 0;
+    virtual void writeText(Brightness brightness, Colour colour, const std::string& text, int row,
+                           int column) = 0;
+    virtual void clear() = 0;
+    virtual void refresh() = 0;
+    virtual int readKey() = 0;
+};
+
+// The process-wide screen the game draws on.
+Terminal& screen();
+void setScreen(Terminal* terminal);
+
+void writeText(Brightness brightness, Colour colour, const std::string& text, int row, int column);
+// "+--+" top and bottom, "|  |" between: also blanks the inside.
+void drawBox(Brightness brightness, Colour colour, int top, int left, int bottom, int right);
+void drawScreenFrame();
+void clearScreen();
+void refreshScreen();
+// Reads a key; a change of terminal size repaints and reads on.
+int readKey();
+void waitForKey();
+
+} // namespace dunvale

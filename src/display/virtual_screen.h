@@ -1,0 +1,51 @@
+#pragma once
+// An in-memory 24 x 79 screen with scripted keys, for tests and the replay
+// tool. Text past column 78 or below row 23 is dropped.
+#include "display/screen.h"
+
+#include <array>
+#include <deque>
+#include <functional>
+#include <string>
+
+namespace dunvale {
+
+// Thrown by readKey when the script has no keys left: the replay stops there.
+struct KeysExhausted {};
+
+struct ScreenCell {
+    char ch = ' ';
+    bool written = false;
+    bool coloured = false;
+    Colour colour = Colour::White;
+    Brightness brightness = Brightness::Normal;
+};
+
+struct VirtualScreen : Terminal {
+    std::array<std::array<ScreenCell, screenColumns>, screenRows> cells{};
+    std::deque<int> keys;
+    bool colours = true;
+    bool started = false;
+    int keysRead = 0;
+    // Called when the script runs out, before KeysExhausted is thrown.
+    std::function<void()> onKeysExhausted;
+
+    void start() override { started = true; }
+    void end() override { started = false; }
+    bool hasColours() const override { return colours; }
+    void writeText(Brightness brightness, Colour colour, const std::string& text, int row,
+                   int column) override;
+    void clear() override;
+    void refresh() override {}
+    int readKey() override;
+
+    // One row's characters, trailing spaces removed.
+    std::string row(int r) const;
+    // All 24 rows, each followed by a newline.
+    std::string text() const;
+    // One character per cell: ' ' space, '-' no colour, '0'..'7' Normal,
+    // 'A'..'H' Bright.
+    std::string attributeRow(int r) const;
+};
+
+} // namespace dunvale

@@ -1,0 +1,32 @@
+#pragma once
+#include <cstdint>
+
+namespace dunvale {
+
+// A sector's name: east-west, north-south and level. sx + 1 lies beyond
+// square x = 9, sy + 1 beyond y = 9, sz + 1 is one level up.
+struct SectorCoord {
+    int32_t sx = 0;
+    int32_t sy = 0;
+    int32_t sz = 0;
+    friend bool operator==(const SectorCoord&, const SectorCoord&) = default;
+};
+
+// A square: its sector and the column and row within it, both 0..9.
+struct Position {
+    SectorCoord sector;
+    int32_t x = 0;
+    int32_t y = 0;
+    friend bool operator==(const Position&, const Position&) = default;
+};
+
+// Distances from the entrance: depth sets the strength of creatures and
+// items, the trap distance sets trap chances and exploration gains.
+int32_t depthOf(SectorCoord c);
+int32_t trapDistanceOf(SectorCoord c);
+
+// Adds the offsets with one wrap per axis (|dx|, |dy| <= 10); dz only
+// changes the level.
+Position movePosition(Position p, int32_t dx, int32_t dy, int32_t dz);
+
+} // namespace dunvale

@@ -1,0 +1,66 @@
+#include "support/random.h"
+
+#include "support/errors.h"
+#include "support/wrap.h"
+
+namespace dunvale {
+
+namespace {
+
+constexpr int32_t modulus = 2147483647; // 2^31 - 1
+constexpr int32_t seedMultiplier = 62089911;
+
+RandomState state;
+
+} // namespace
+
+RandomState& randomState() { return state; }
+
+void seedRandom(int32_t seed) {
+    int32_t x = seed;
+    std::array<int32_t, 56> u{}; // u[1] .. u[55]
+    for (int k = 1; k <= 55; ++k) {
+        x = wrapMul(x, seedMultiplier) % modulus;
+        int32_t value = x % modulus;
+        u[k] = value < 0 ? -value : value;
+    }
+    for (int k = 0; k < 55; ++k) state.ring[k] = u[55 - k];
+    state.write = 0;
+    state.previous = 54;
+    state.far = 23;
+}
+
+int32_t nextRandom() {
+    int32_t sum = wrapAdd(state.ring[state.previous], state.ring[state.far]);
+    int32_t r = sum % modulus;
+    if (r < 0) r += modulus;
+    state.ring[state.write] = r;
+    state.write = (state.write + 1) % 55;
+    state.previous = (state.previous + 1) % 55;
+    state.far = (state.far + 1) % 55;
+    return r;
+}
+
+int32_t randomBelow(int32_t n) {
+    if (n < 1) raiseError("Value out of range", errorCode::valueOutOfRange);
+    return nextRandom() % n;
+}
+
+int32_t randomIn(int32_t lo, int32_t hi) {
+    if (hi < lo) return 0;
+    int32_t draw = randomBelow(wrapAdd(wrapSub(hi, lo), 1));
+    return wrapAdd(lo, draw);
+}
+
+int32_t diceRoll(Dice dice) {
+    int32_t total = dice.bonus;
+    for (int32_t i = 0; i < dice.count; ++i) {
+        if (dice.sides > 0) {
+            int32_t face = randomBelow(dice.sides);
+            total = wrapAdd(total, wrapAdd(face, 1));
+        }
+    }
+    return total;
+}
+
+} // namespace dunvale

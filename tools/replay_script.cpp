@@ -1,0 +1,99 @@
+#include "replay_script.h"
+
+#include "app/game.h"
+
+#include <sstream>
+
+namespace dunvale {
+
+std::optional<std::vector<int>> parseKeyScript(const std::string& script, std::string& error) {
+    static const std::vector<std::pair<std::string, int>> names{
+        {"F1", key::F1},     {"F2", key::F2},   {"F3", key::F3},     {"F4", key::F4},
+        {"F5", key::F5},     {"Up", key::Up},   {"Down", key::Down}, {"Left", key::Left},
+        {"Right", key::Right}, {"lt", '<'},
+    };
+    std::vector<int> keys;
+    for (size_t i = 0; i < script.size(); ++i) {
+        char c = script[i];
+        if (c == '\n' || c == '\r') continue;
+        if (c != '<') {
+            keys.push_back(static_cast<unsigned char>(c));
+            continue;
+        }
+        size_t close = script.find('>', i);
+        std::string name = close == std::string::npos ? script.substr(i + 1)
+                                                      : script.substr(i + 1, close - i - 1);
+        int code = 0;
+        for (const auto& [known, value] : names)
+            if (known == name) code = value;
+        if (code == 0 || close == std::string::npos) {
+            error = "unknown key name <" + name + (close == std::string::npos ? "" : ">");
+            return std::nullopt;
+        }
+        keys.push_back(code);
+        i = close;
+    }
+    return keys;
+}
+
+std::string describeGameState(const Player& playerRecord, const LevelRecord& levelRecord) {
+    const Player* player = &playerRecord;
+    const LevelRecord* level = &levelRecord;
+    std::ostringstream out;
+    const Position& p = player->position;
+    out << "turn " << level->turn << "\n";
+    out << "position " << p.sector.sx << " " << p.sector.sy << " " << p.sector.sz << " " << p.x
+        << " " << p.y << "\n";
+    out << "energy " << player->energy << "\n";
+    out << "skills " << player->skills.exploration << " " << player->skills.combat << "\n";
+    out << "treasure " << player->treasure << "\n";
+    out << "flags " << player->playing << " " << player->escaped << "\n";
+    out << "effects";
+    for (const TimedEffect& effect : player->effects)
+        out << " " << static_cast<int>(effect.kind) << ":" << effect.turnsLeft;
+    out << "\ninventory";
+    for (const auto& slot : player->inventory) {
+        if (slot)
+            out << " " << static_cast<int>(slot->itemClass) << "." << slot->grade;
+        else
+            out << " -";
+    }
+    out << "\nequipment ";
+    const Equipment& equipment = player->equipment;
+    out << (equipment.weapon ? std::to_string(equipment.weapon->grade) : "-") << " "
+        << (equipment.armour ? std::to_string(equipment.armour->grade) : "-") << "\n";
+    return out.str();
+}
+
+std::string runReplay(const ReplayOptions& options) {
+    VirtualScreen terminal;
+    terminal.keys.assign(options.keys.begin(), options.keys.end());
+    // The state is taken each time the game asks for a key: the last one read
+    // before the end, or the moment the script runs out.
+    std::string state;
+    terminal.onKeysExhausted = [&] {
+        if (activePlayer() != nullptr) state = describeGameState(*activePlayer(), *activeLevel());
+    };
+    setGameCloseObserver([&](const Player& player, const LevelRecord& level) {
+        if (state.empty()) state = describeGameState(player, level);
+    });
+    std::ostringstream report;
+    try {
+        runProgram(terminal, report, options.seed);
+    } catch (const KeysExhausted&) {
+        // The script ran out while the game waited for a key.
+    }
+    setGameCloseObserver(nullptr);
+    std::ostringstream out;
+    out << terminal.text();
+    if (options.attrs) {
+        out << "--\n";
+        for (int r = 0; r < screenRows; ++r) out << terminal.attributeRow(r) << "\n";
+    }
+    if (options.state) {
+        out << "--\n" << state << report.str();
+    }
+    return out.str();
+}
+
+} // namespace dunvale
