@@ -69,7 +69,7 @@ TEST(Random, WrappedSumOfTwoLargestValues) {
     EXPECT_EQ(nextRandom(), m - 4);
     // a + b = 2^31 gives M - 1.
     state.ring[0] = m - 1; // previous now points at index 0
-    state.ring[24] = 1;
+    state.ring[24] = 2;
     EXPECT_EQ(nextRandom(), m - 1);
 }
 
