@@ -63,10 +63,12 @@ void collectSymbol(void* data, uintptr_t, const char* symname, uintptr_t, uintpt
     if (symname != nullptr) places->push_back({demangle(symname), "?", 0});
 }
 
+// The raising functions themselves are not part of the reported chain.
 bool isErrorMachinery(const std::string& function) {
-    return function.rfind("dunvale::raise", 0) == 0 || function.rfind("raise", 0) == 0 ||
-           function.rfind("dunvale::wholeDiv", 0) == 0 ||
-           function.rfind("dunvale::wholeRem", 0) == 0;
+    for (const char* name : {"dunvale::raiseError(", "dunvale::raiseMissingCase(",
+                             "dunvale::raiseMissingDefault(", "backtrace"})
+        if (function.rfind(name, 0) == 0) return true;
+    return false;
 }
 
 bool isEntryPoint(const std::string& function) { return function == "main"; }
@@ -159,9 +161,7 @@ std::vector<Frame> callChain(const RuntimeError& error) {
             backtrace_syminfo(symbolState(), pc, collectSymbol, ignoreError, &places);
     }
     size_t first = 0;
-    while (first < places.size() && (isErrorMachinery(places[first].function) ||
-                                     places[first].function.rfind("backtrace", 0) == 0))
-        ++first;
+    while (first < places.size() && isErrorMachinery(places[first].function)) ++first;
     std::vector<Frame> frames;
     for (size_t i = first; i < places.size(); ++i) {
         Frame frame = frameForFunction(places[i].function);
