@@ -2,6 +2,7 @@
 
 #include "app/game.h"
 
+#include <random>
 #include <sstream>
 
 namespace dunvale {
@@ -71,11 +72,24 @@ std::string runReplay(const ReplayOptions& options) {
     // The state is taken each time the game asks for a key: the last one read
     // before the end, or the moment the script runs out.
     std::string state;
+    ReplayStats stats;
+    std::optional<SectorCoord> lastSector;
+    if (options.stats != nullptr) {
+        terminal.onKeyWanted = [&] {
+            const Player* player = activePlayer();
+            if (player == nullptr) return;
+            if (lastSector && !(*lastSector == player->position.sector)) ++stats.sectorChanges;
+            lastSector = player->position.sector;
+        };
+    }
     terminal.onKeysExhausted = [&] {
-        if (activePlayer() != nullptr) state = describeGameState(*activePlayer(), *activeLevel());
+        if (activePlayer() == nullptr) return;
+        if (options.state) state = describeGameState(*activePlayer(), *activeLevel());
+        stats.turns = activeLevel()->turn;
     };
     setGameCloseObserver([&](const Player& player, const LevelRecord& level) {
-        if (state.empty()) state = describeGameState(player, level);
+        if (state.empty() && options.state) state = describeGameState(player, level);
+        if (stats.turns == 0) stats.turns = level.turn;
     });
     std::ostringstream report;
     try {
@@ -84,6 +98,12 @@ std::string runReplay(const ReplayOptions& options) {
         // The script ran out while the game waited for a key.
     }
     setGameCloseObserver(nullptr);
+    if (options.stats != nullptr) {
+        stats.keysRead = terminal.keysRead;
+        stats.report = report.str();
+        stats.reported = !stats.report.empty();
+        *options.stats = stats;
+    }
     std::ostringstream out;
     out << terminal.text();
     if (options.attrs) {
@@ -94,6 +114,34 @@ std::string runReplay(const ReplayOptions& options) {
         out << "--\n" << state << report.str();
     }
     return out.str();
+}
+
+} // namespace dunvale
+
+namespace dunvale {
+
+std::vector<int> randomKeys(uint32_t seed, int count) {
+    static const std::vector<int> commands{
+        'h', 'j', 'k', 'l', 'y', 'u', 'b', 'n', '1', '2', '3', '4', '6', '7',
+        '8', '9', '.', '5', 'w', '-', '+', '?', ',', 'd', 'a', 'e', 'r', '0',
+        'x', 'q', key::F1, key::F2, key::F3, key::F4, key::F5, key::Up, key::Down,
+        key::Left, key::Right};
+    // Movement is weighted up so that the adventurer gets somewhere.
+    static const std::vector<int> moves{'h', 'j', 'k', 'l', 'y', 'u', 'b', 'n'};
+    std::mt19937 generator(seed);
+    std::uniform_int_distribution<int> percent(0, 999);
+    std::vector<int> keys;
+    keys.reserve(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        int roll = percent(generator);
+        if (roll == 0)
+            keys.push_back('Q');
+        else if (roll < 500)
+            keys.push_back(moves[generator() % moves.size()]);
+        else
+            keys.push_back(commands[generator() % commands.size()]);
+    }
+    return keys;
 }
 
 } // namespace dunvale

@@ -19,15 +19,30 @@ std::optional<std::vector<int>> parseKeyScript(const std::string& script, std::s
 // The --state lines of a game.
 std::string describeGameState(const Player& player, const LevelRecord& level);
 
+// What a replay did, for the soak and the benchmarks.
+struct ReplayStats {
+    int32_t turns = 0;         // the turn counter when the game closed or stopped
+    int64_t keysRead = 0;
+    int64_t sectorChanges = 0; // moves of the adventurer into another sector
+    bool reported = false;     // ended with an uncaught-error report
+    std::string report;
+};
+
 struct ReplayOptions {
     int32_t seed = 0;
     std::string home;
     bool attrs = false;
     bool state = false;
     std::vector<int> keys;
+    ReplayStats* stats = nullptr; // filled in when given
 };
 
 // Plays until the keys run out or the program ends; returns the tool's output.
 std::string runReplay(const ReplayOptions& options);
+
+// A script of `count` keys drawn from every command key (and a few keys
+// that do nothing), reproducible from `seed`. Quitting is rare, so that a
+// script plays one long game.
+std::vector<int> randomKeys(uint32_t seed, int count);
 
 } // namespace dunvale

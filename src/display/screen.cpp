@@ -8,6 +8,13 @@ namespace {
 Terminal* current = nullptr;
 } // namespace
 
+std::string terminalSizeProblem(int rows, int columns) {
+    if (rows >= screenRows && columns >= screenColumns) return "";
+    return "dunvale needs a terminal of at least " + std::to_string(screenColumns) + " x " +
+           std::to_string(screenRows) + " characters; this one is " + std::to_string(columns) +
+           " x " + std::to_string(rows) + ".";
+}
+
 Terminal& screen() {
     if (current == nullptr) raiseError("Curses error", errorCode::cursesError);
     return *current;

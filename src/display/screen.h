@@ -39,6 +39,10 @@ struct Terminal {
     virtual int readKey() = 0;
 };
 
+// Empty when a terminal of this size can hold the game, else the one-line
+// explanation to give the player.
+std::string terminalSizeProblem(int rows, int columns);
+
 // The process-wide screen the game draws on.
 Terminal& screen();
 void setScreen(Terminal* terminal);

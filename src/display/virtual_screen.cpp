@@ -23,6 +23,7 @@ void VirtualScreen::clear() {
 }
 
 int VirtualScreen::readKey() {
+    if (onKeyWanted) onKeyWanted();
     if (keys.empty()) {
         if (onKeysExhausted) onKeysExhausted();
         throw KeysExhausted{};

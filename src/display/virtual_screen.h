@@ -29,6 +29,8 @@ struct VirtualScreen : Terminal {
     int keysRead = 0;
     // Called when the script runs out, before KeysExhausted is thrown.
     std::function<void()> onKeysExhausted;
+    // Called each time the game asks for a key (the replay tool counts with it).
+    std::function<void()> onKeyWanted;
 
     void start() override { started = true; }
     void end() override { started = false; }

@@ -64,5 +64,13 @@ TEST(ScreenLayout, NoColoursMeansPlainCells) {
     EXPECT_EQ(fixture.terminal.attributeRow(0).substr(0, 3), "- -");
 }
 
+TEST(ScreenLayout, TerminalSizeCheck) {
+    EXPECT_EQ(terminalSizeProblem(24, 79), "");
+    EXPECT_EQ(terminalSizeProblem(50, 200), "");
+    EXPECT_EQ(terminalSizeProblem(20, 100),
+              "dunvale needs a terminal of at least 79 x 24 characters; this one is 100 x 20.");
+    EXPECT_NE(terminalSizeProblem(24, 78), "");
+}
+
 } // namespace
 } // namespace dunvale
