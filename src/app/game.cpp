@@ -42,7 +42,8 @@ void updateViewAround(const Player& player, LevelRecord& level) {
     updateView(level.turn, sightRadius(player), player.position, level.sectors);
 }
 
-// Runs the turns of one command's budget.
+} // namespace
+
 void runTurns(int32_t budget, Player& player, LevelRecord& level) {
     while (budget != 0 && budget != -100) {
         updateViewAround(player, level);
@@ -57,6 +58,8 @@ void runTurns(int32_t budget, Player& player, LevelRecord& level) {
         refreshScreen();
     }
 }
+
+namespace {
 
 void gameMain(Terminal& terminal, int32_t seed) {
     seedRandom(seed);

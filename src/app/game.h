@@ -23,6 +23,10 @@ int runProgram(Terminal& terminal, std::ostream& report, int32_t seed);
 // Start-up set-up, the turn loop and the key press after it.
 Outcome playOneGame();
 
+// Runs the turns of one command's budget: n > 0 turns, or a rest (-1) until
+// something disturbs the adventurer, at most 99 turns.
+void runTurns(int32_t budget, Player& player, LevelRecord& level);
+
 // The game being played, while one is: lets the replay tool read the state
 // at the moment it stops.
 const Player* activePlayer();

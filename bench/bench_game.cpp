@@ -1,0 +1,120 @@
+// Micro-benchmarks of the hot paths of a turn.
+#include "app/game.h"
+#include "creatures/creature_turn.h"
+#include "labyrinth/generate.h"
+#include "labyrinth/store.h"
+#include "player/player.h"
+#include "test_support.h"
+#include "view/draw_map.h"
+#include "view/fov.h"
+
+#include <benchmark/benchmark.h>
+
+namespace dunvale {
+namespace {
+
+using testing::ScreenFixture;
+using testing::TempDir;
+
+std::vector<SectorCoord> block(int radius) {
+    std::vector<SectorCoord> coords;
+    for (int sx = -radius; sx <= radius; ++sx)
+        for (int sy = -radius; sy <= radius; ++sy)
+            for (int sz = -radius; sz <= radius; ++sz) coords.push_back({sx, sy, sz});
+    return coords;
+}
+
+void BM_UpdateView(benchmark::State& state) {
+    auto level = testing::levelWith(block(1));
+    int32_t radius = static_cast<int32_t>(state.range(0));
+    Position p{{0, 0, 0}, 5, 5};
+    for (auto _ : state) {
+        updateView(level->turn, radius, p, level->sectors);
+        ++level->turn;
+    }
+}
+BENCHMARK(BM_UpdateView)->DenseRange(3, 6);
+
+void BM_DrawView(benchmark::State& state) {
+    ScreenFixture screen;
+    auto level = testing::levelWith(block(1));
+    Player player = newPlayer();
+    updateView(level->turn, 3, player.position, level->sectors);
+    for (auto _ : state) benchmark::DoNotOptimize(drawView(player, *level));
+}
+BENCHMARK(BM_DrawView);
+
+void BM_CreatureTurns(benchmark::State& state) {
+    ScreenFixture screen;
+    auto level = testing::levelWith(block(1));
+    int32_t id = 0;
+    for (SectorCoord c : block(1))
+        for (int i = 0; i < 4; ++i)
+            testing::addCreature(level->sectors, Position{c, 2 * i + 1, 2 * i + 1},
+                                 static_cast<CreatureKind>(i), 5 * i + 2, id++);
+    Player player = newPlayer();
+    player.position = Position{{0, 0, 0}, 0, 9}; // keep clear of the creatures
+    seedRandom(7);
+    for (auto _ : state) {
+        creatureTurns(player, *level);
+        ++level->turn;
+        messageQueue().clear();
+    }
+}
+BENCHMARK(BM_CreatureTurns);
+
+void BM_BuildSector(benchmark::State& state) {
+    ScreenFixture screen;
+    TempDir dir;
+    LevelRecord level;
+    level.sectors.storeDirectory = dir.slash();
+    seedRandom(11);
+    int32_t x = 0;
+    for (auto _ : state) {
+        ensureSector(level.sectors, SectorCoord{x, 0, 0}, Generator::MazeChooser);
+        ++x;
+        if (x % 64 == 0) {
+            state.PauseTiming();
+            evictFarSectors(level.sectors, SectorCoord{x, 0, 0});
+            state.ResumeTiming();
+        }
+    }
+}
+BENCHMARK(BM_BuildSector);
+
+void BM_StoreAndLoad(benchmark::State& state) {
+    ScreenFixture screen;
+    TempDir dir;
+    LevelRecord level;
+    level.sectors.storeDirectory = dir.slash();
+    seedRandom(5);
+    buildSector(level.sectors, SectorCoord{0, 0, 0}, 4, Generator::Entrance);
+    for (auto _ : state) {
+        storeSector(level.sectors, SectorCoord{0, 0, 0});
+        benchmark::DoNotOptimize(findSector(level.sectors, SectorCoord{0, 0, 0}));
+    }
+}
+BENCHMARK(BM_StoreAndLoad);
+
+void BM_WholeTurn(benchmark::State& state) {
+    ScreenFixture screen;
+    TempDir dir;
+    seedRandom(3);
+    LevelRecord level = newLabyrinth(dir.slash());
+    Player player = newPlayer();
+    for (auto _ : state) {
+        runTurns(1, player, level);
+        messageQueue().clear();
+        if (player.playing == 0) {
+            state.PauseTiming();
+            player = newPlayer();
+            state.ResumeTiming();
+        }
+    }
+}
+BENCHMARK(BM_WholeTurn);
+
+} // namespace
+} // namespace dunvale
+
+BENCHMARK_MAIN();
