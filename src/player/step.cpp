@@ -4,6 +4,7 @@
 #include "display/messages.h"
 #include "labyrinth/store.h"
 #include "player/magic.h"
+#include "support/errors.h"
 #include "support/random.h"
 #include "support/wrap.h"
 
@@ -25,10 +26,10 @@ bool springTrap(LevelRecord& level, Player& player, Cell& target, Position from,
         target.terrain = Terrain::Floor;
         postMessage(0, "You step on a loose stone. You hear a hissing sound!");
         // The dose depends on how far out the square the player came from lies.
-        int32_t longest = trapDistanceOf(from.sector);
+        int32_t distance = trapDistanceOf(from.sector);
         int32_t doses = randomIn(1, 3);
         for (int32_t dose = 0; dose < doses; ++dose) {
-            int32_t turns = randomIn(5, longest);
+            int32_t turns = randomIn(5, distance);
             addPoison(player, turns);
         }
         postMessage(0, "You choke on the fumes!");

@@ -16,7 +16,7 @@ TEST(GameFlow, FirstScreenShowsBoxesHelpStatusAndWelcome) {
         ASSERT_EQ(screen.size(), 24u);
         EXPECT_EQ(screen[0], "+" + std::string(77, '-') + "+");
         EXPECT_EQ(screen[23], "+" + std::string(77, '-') + "+");
-        EXPECT_EQ(screen[1].substr(0, 8), "|+-----C");
+        EXPECT_EQ(screen[1].substr(0, 9), "|+------C");
         EXPECT_NE(screen[1].find("Controls (F1)"), std::string::npos);
         EXPECT_NE(screen[1].find("Current status (F3)"), std::string::npos);
         EXPECT_EQ(screen[2].substr(2, 11), "...Movement");
@@ -56,7 +56,7 @@ TEST(GameFlow, QuitRunsOneMoreTurnThenShowsTheSummary) {
     EXPECT_EQ(screen[10].substr(10, 51), "+" + std::string(49, '-') + "+");
     EXPECT_EQ(screen[11].substr(11, 11), "You died...");
     EXPECT_EQ(screen[12].substr(11, 26), "You gained 0 skill levels.");
-    EXPECT_EQ(screen[13].substr(11, 27), "You found $0 in treasure.");
+    EXPECT_EQ(screen[13].substr(11, 25), "You found $0 in treasure.");
     EXPECT_EQ(stateField(out, "flags"), "0 0");
     EXPECT_EQ(stateField(out, "turn"), "2") << "the quit turn ran in full";
 }

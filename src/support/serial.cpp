@@ -1,0 +1,324 @@
+#include "support/serial.h"
+
+#include "support/errors.h"
+
+#include <algorithm>
+#include <charconv>
+
+namespace dunvale {
+
+namespace {
+
+constexpr size_t excerptLength = 40;
+// "[0]I[0]": no element is shorter, so a count or a room read from the text
+// never reserves more than the rest of the text could fill.
+constexpr size_t shortestElement = 7;
+constexpr int32_t defaultRoom = 5;
+
+std::string formatReal(double value) {
+    char buffer[64];
+    auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, 6);
+    return std::string(buffer, result.ptr);
+}
+
+struct Writer {
+    const ValueDocument& document;
+    std::string key;
+    std::string out;
+    std::vector<int32_t> objectNumbers; // -1 until the object is written
+    int32_t nextObject = 0;
+
+    void bracketed(int64_t number) {
+        out += '[';
+        out += std::to_string(number);
+        out += ']';
+    }
+
+    void element(NodeIndex index, int depth) {
+        const ValueNode& node = document.at(index);
+        out += '[';
+        out += key;
+        out += ']';
+        switch (node.kind) {
+        case ValueKind::Whole:
+            out += 'I';
+            bracketed(node.whole);
+            return;
+        case ValueKind::Real:
+            out += "R[";
+            out += formatReal(node.real);
+            out += ']';
+            return;
+        case ValueKind::Text:
+            out += "S[";
+            bracketed(static_cast<int64_t>(node.text.size()));
+            bracketed(static_cast<int64_t>(node.text.size()));
+            out += node.text;
+            out += ']';
+            return;
+        case ValueKind::Array:
+        case ValueKind::Record: break;
+        }
+        if (objectNumbers[index] >= 0) {
+            out += 'C';
+            bracketed(objectNumbers[index]);
+            return;
+        }
+        // What cannot be read back is not written either.
+        if (depth >= maxValueDepth)
+            raiseError("Value nested too deeply to marshal", errorCode::invalidUnmarshall);
+        int32_t number = nextObject++;
+        objectNumbers[index] = number;
+        if (node.kind == ValueKind::Array) {
+            out += "A[";
+            bracketed(number);
+            bracketed(std::max<int64_t>(node.room, static_cast<int64_t>(node.children.size())));
+        } else {
+            out += "U[";
+            bracketed(number);
+            bracketed(node.ordinal);
+            bracketed(static_cast<int64_t>(node.children.size()));
+        }
+        for (NodeIndex child : node.children)
+            element(child, depth + 1);
+        out += ']';
+    }
+};
+
+struct Reader {
+    std::string_view text;
+    int32_t key = 0;
+    size_t at = 0;
+    ValueDocument document;
+    std::vector<NodeIndex> objects; // by object number
+
+    size_t remaining() const { return text.size() - at; }
+    bool next(char c) const { return at < text.size() && text[at] == c; }
+    std::string restOfText() const { return printableExcerpt(text.substr(at)); }
+
+    [[noreturn]] void failInt() const {
+        raiseError("Invalid int to unmarshall : " + restOfText(), errorCode::invalidUnmarshall);
+    }
+    [[noreturn]] void failFloat() const {
+        raiseError("Invalid float to unmarshall : " + restOfText(), errorCode::invalidUnmarshall);
+    }
+    [[noreturn]] static void fail(const char* message) {
+        raiseError(message, errorCode::invalidUnmarshall);
+    }
+
+    // "[" ["-"] digits "]", within 32 bits.
+    int32_t number() {
+        if (!next('[')) failInt();
+        ++at;
+        bool negative = next('-');
+        if (negative) ++at;
+        const int64_t limit = negative ? int64_t{1} << 31 : (int64_t{1} << 31) - 1;
+        int64_t value = 0;
+        size_t digits = 0;
+        while (at < text.size() && text[at] >= '0' && text[at] <= '9') {
+            value = value * 10 + (text[at] - '0');
+            if (value > limit) failInt();
+            ++at;
+            ++digits;
+        }
+        if (digits == 0 || !next(']')) failInt();
+        ++at;
+        return static_cast<int32_t>(negative ? -value : value);
+    }
+
+    void registerObject(int32_t number, NodeIndex node) {
+        if (number < 0 || static_cast<size_t>(number) != objects.size())
+            raiseError("Invalid object number to unmarshall", errorCode::objectNumberMismatch);
+        objects.push_back(node);
+    }
+
+    void reserveChildren(NodeIndex node, int32_t wanted) {
+        size_t room = std::min(static_cast<size_t>(wanted), remaining() / shortestElement);
+        document.nodes[node].children.reserve(room);
+    }
+
+    NodeIndex element(int depth) {
+        int32_t elementKey = number();
+        if (elementKey != key)
+            raiseError("Invalid unmarshalling id", errorCode::invalidUnmarshallingId);
+        if (at >= text.size()) fail("Invalid value to unmarshall");
+        char letter = text[at++];
+        switch (letter) {
+        case 'I': return document.addWhole(number());
+        case 'R': return real();
+        case 'S': return string();
+        case 'A': return array(depth);
+        case 'U': return record(depth);
+        case 'C': return backReference();
+        case 'F': fail("Invalid closure to unmarshall");
+        default: fail("Invalid value to unmarshall");
+        }
+    }
+
+    NodeIndex real() {
+        if (!next('[')) failFloat();
+        ++at;
+        size_t close = text.find(']', at);
+        if (close == std::string_view::npos) failFloat();
+        double value = 0.0;
+        const char* first = text.data() + at;
+        const char* last = text.data() + close;
+        auto result = std::from_chars(first, last, value, std::chars_format::general);
+        if (result.ec != std::errc() || result.ptr != last) failFloat();
+        at = close + 1;
+        return document.addReal(value);
+    }
+
+    NodeIndex string() {
+        if (!next('[')) fail("Invalid string to unmarshall");
+        ++at;
+        int32_t length = number();
+        int32_t room = number();
+        if (length < 0 || room < 0 || static_cast<size_t>(length) > remaining())
+            fail("Invalid string to unmarshall");
+        std::string value(text.substr(at, static_cast<size_t>(length)));
+        at += static_cast<size_t>(length);
+        if (!next(']')) fail("Invalid string to unmarshall");
+        ++at;
+        return document.addText(std::move(value));
+    }
+
+    void enter(int depth) const {
+        if (depth >= maxValueDepth) fail("Value nested too deeply to unmarshall");
+    }
+
+    NodeIndex array(int depth) {
+        enter(depth);
+        if (!next('[')) fail("Invalid array to unmarshall");
+        ++at;
+        int32_t objectNumber = number();
+        int32_t room = number();
+        if (room < 0) fail("Invalid array to unmarshall");
+        if (room == 0) room = defaultRoom;
+        NodeIndex node = document.addArray(room);
+        // Registered before its elements, which may refer back to it.
+        registerObject(objectNumber, node);
+        reserveChildren(node, room);
+        while (!next(']')) {
+            NodeIndex child = element(depth + 1);
+            document.nodes[node].children.push_back(child);
+        }
+        ++at;
+        return node;
+    }
+
+    NodeIndex record(int depth) {
+        enter(depth);
+        if (!next('[')) fail("Invalid union to unmarshall");
+        ++at;
+        int32_t objectNumber = number();
+        int32_t ordinal = number();
+        int32_t fields = number();
+        if (ordinal < 0 || fields < 0) fail("Invalid union to unmarshall");
+        NodeIndex node = document.addRecord(ordinal);
+        registerObject(objectNumber, node);
+        reserveChildren(node, fields);
+        for (int32_t i = 0; i < fields; ++i) {
+            NodeIndex child = element(depth + 1);
+            document.nodes[node].children.push_back(child);
+        }
+        if (!next(']')) fail("Invalid union to unmarshall");
+        ++at;
+        return node;
+    }
+
+    NodeIndex backReference() {
+        int32_t objectNumber = number();
+        if (objectNumber < 0 || static_cast<size_t>(objectNumber) >= objects.size())
+            fail("Invalid circular structure");
+        return objects[static_cast<size_t>(objectNumber)];
+    }
+};
+
+NodeIndex addNode(ValueDocument& document, ValueNode node) {
+    document.nodes.push_back(std::move(node));
+    return static_cast<NodeIndex>(document.nodes.size() - 1);
+}
+
+} // namespace
+
+NodeIndex ValueDocument::addWhole(int32_t value) {
+    ValueNode node;
+    node.kind = ValueKind::Whole;
+    node.whole = value;
+    return addNode(*this, std::move(node));
+}
+
+NodeIndex ValueDocument::addReal(double value) {
+    ValueNode node;
+    node.kind = ValueKind::Real;
+    node.real = value;
+    return addNode(*this, std::move(node));
+}
+
+NodeIndex ValueDocument::addText(std::string value) {
+    ValueNode node;
+    node.kind = ValueKind::Text;
+    node.text = std::move(value);
+    return addNode(*this, std::move(node));
+}
+
+NodeIndex ValueDocument::addArray(int32_t room) {
+    ValueNode node;
+    node.kind = ValueKind::Array;
+    node.room = room;
+    return addNode(*this, std::move(node));
+}
+
+NodeIndex ValueDocument::addRecord(int32_t ordinal) {
+    ValueNode node;
+    node.kind = ValueKind::Record;
+    node.ordinal = ordinal;
+    return addNode(*this, std::move(node));
+}
+
+void ValueDocument::append(NodeIndex parent, NodeIndex child) {
+    at(child);
+    at(parent);
+    ValueNode& node = nodes[parent];
+    if (node.kind != ValueKind::Array && node.kind != ValueKind::Record)
+        raiseError("Out of bounds error", errorCode::outOfBounds);
+    node.children.push_back(child);
+}
+
+const ValueNode& ValueDocument::at(NodeIndex index) const {
+    if (index >= nodes.size()) raiseError("Out of bounds error", errorCode::outOfBounds);
+    return nodes[index];
+}
+
+void raiseValueTooLarge() {
+    raiseError("Value too large to unmarshall", errorCode::invalidUnmarshall);
+}
+
+std::string writeValue(const ValueDocument& document, NodeIndex root, int32_t key) {
+    Writer writer{document, std::to_string(key), {}, {}, 0};
+    writer.objectNumbers.assign(document.nodes.size(), -1);
+    writer.element(root, 0);
+    return std::move(writer.out);
+}
+
+ValueDocument readValue(std::string_view text, int32_t key) {
+    if (text.size() > maxValueText) raiseValueTooLarge();
+    Reader reader;
+    reader.text = text;
+    reader.key = key;
+    reader.document.root = reader.element(0);
+    return std::move(reader.document);
+}
+
+std::string printableExcerpt(std::string_view text) {
+    std::string excerpt(text.substr(0, excerptLength));
+    for (char& c : excerpt) {
+        auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte >= 0x7f) c = '?';
+    }
+    return excerpt;
+}
+
+} // namespace dunvale

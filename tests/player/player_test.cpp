@@ -1,0 +1,201 @@
+#include "player/player.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace dunvale {
+namespace {
+
+using testing::levelWith;
+using testing::ScreenFixture;
+
+// The sector at c and its eight neighbours on the same level, so that making
+// c current builds nothing.
+std::vector<SectorCoord> blockAround(SectorCoord c) {
+    std::vector<SectorCoord> coords;
+    for (int32_t a = -1; a <= 1; ++a)
+        for (int32_t b = -1; b <= 1; ++b)
+            coords.push_back(SectorCoord{c.sx + a, c.sy + b, c.sz});
+    return coords;
+}
+
+TEST(PlayerRecord, NewPlayerStartsAtTheEntrance) {
+    Player player = newPlayer();
+    EXPECT_EQ(player.position, (Position{SectorCoord{0, 0, 0}, 5, 5}));
+    EXPECT_EQ(player.playing, 1);
+    EXPECT_EQ(player.escaped, 0);
+    EXPECT_EQ(player.energy, 100);
+    EXPECT_EQ(player.skills.exploration, 0);
+    EXPECT_EQ(player.skills.combat, 0);
+    EXPECT_EQ(player.panels[0], Panel::Controls);
+    EXPECT_EQ(player.panels[1], Panel::CurrentStatus);
+    for (const auto& slot : player.inventory)
+        EXPECT_FALSE(slot);
+    EXPECT_FALSE(player.equipment.weapon);
+    EXPECT_FALSE(player.equipment.armour);
+    EXPECT_EQ(player.treasure, 0);
+    EXPECT_TRUE(player.effects.empty());
+}
+
+struct EnergyCase {
+    int32_t energy;
+    std::vector<TimedEffect> effects;
+    int32_t expected;
+    bool warned;
+};
+
+TEST(PlayerRecord, EndOfTurnEnergyRules) {
+    const TimedEffect regeneration{EffectKind::Regeneration, 5};
+    const TimedEffect poison{EffectKind::Poison, 5};
+    const std::vector<EnergyCase> cases{
+        {1, {}, 2, true},
+        {9, {}, 10, true},
+        {10, {}, 11, false},
+        {99, {}, 100, false},
+        {100, {}, 100, false},
+        {100, {regeneration}, 100, false},
+        {98, {regeneration}, 100, false},
+        {50, {regeneration, regeneration}, 59, false},
+        // Warned before the poison bites, not after.
+        {10, {poison, poison}, 9, false},
+        {9, {poison}, 9, true},
+        {100, {{EffectKind::Protection, 5}, {EffectKind::Might, 5}}, 100, false},
+    };
+    for (const EnergyCase& c : cases) {
+        ScreenFixture fixture;
+        auto level = levelWith({});
+        Player player = newPlayer();
+        player.energy = c.energy;
+        player.effects = c.effects;
+        endOfTurnUpdate(player, *level);
+        SCOPED_TRACE(c.energy);
+        EXPECT_EQ(player.energy, c.expected);
+        EXPECT_EQ(player.playing, 1);
+        EXPECT_EQ(level->turn, 2);
+        if (c.warned) {
+            ASSERT_EQ(messageQueue().size(), 1u);
+            EXPECT_EQ(messageQueue()[0].text, "LOW ENERGY WARNING!");
+            EXPECT_EQ(messageQueue()[0].flag, 1);
+        } else {
+            EXPECT_TRUE(messageQueue().empty());
+        }
+    }
+}
+
+TEST(PlayerRecord, DeathEndsTheUpdateAtOnce) {
+    for (int32_t energy : {0, -7}) {
+        ScreenFixture fixture;
+        auto level = levelWith({});
+        level->turn = 30;
+        Player player = newPlayer();
+        player.energy = energy;
+        player.effects = {{EffectKind::Regeneration, 3}, {EffectKind::Poison, 1}};
+        const auto effects = player.effects;
+        endOfTurnUpdate(player, *level);
+        EXPECT_EQ(player.playing, 0);
+        EXPECT_EQ(player.energy, energy);
+        EXPECT_EQ(player.effects, effects);
+        EXPECT_EQ(level->turn, 30);
+        ASSERT_EQ(messageQueue().size(), 1u);
+        EXPECT_EQ(messageQueue()[0].text, "You die...");
+        EXPECT_EQ(messageQueue()[0].flag, 1);
+    }
+}
+
+TEST(PlayerRecord, EffectsActOnTheirLastTurnThenGo) {
+    ScreenFixture fixture;
+    auto level = levelWith({});
+    Player player = newPlayer();
+    player.energy = 50;
+    player.effects = {{EffectKind::Poison, 1},
+                      {EffectKind::Might, 3},
+                      {EffectKind::Poison, 0},
+                      {EffectKind::Protection, 2}};
+    endOfTurnUpdate(player, *level);
+    // 50 + 1, then both poison entries bite.
+    EXPECT_EQ(player.energy, 49);
+    EXPECT_EQ(player.effects,
+              (std::vector<TimedEffect>{{EffectKind::Might, 2}, {EffectKind::Protection, 1}}));
+    endOfTurnUpdate(player, *level);
+    EXPECT_EQ(player.effects, (std::vector<TimedEffect>{{EffectKind::Might, 1}}));
+    EXPECT_EQ(level->turn, 3);
+}
+
+TEST(PlayerRecord, FirstVisitFarOutMayTeachExploration) {
+    const SectorCoord target{1, -2, 0};
+    bool gained = false;
+    bool notGained = false;
+    for (int32_t seed = 1; seed <= 12; ++seed) {
+        ScreenFixture fixture;
+        auto level = levelWith(blockAround(target));
+        Player player = newPlayer();
+        player.skills.exploration = 1;
+        // T = 3: one draw in [1, 3]; 2 and 3 beat exploration 1.
+        seedRandom(seed);
+        int32_t r = randomIn(1, 3);
+        RandomState afterOneDraw = randomState();
+        seedRandom(seed);
+        enterSector(*level, player, Position{target, 4, 4});
+        EXPECT_EQ(randomState().write, afterOneDraw.write) << "exactly one draw";
+        EXPECT_EQ(findSector(level->sectors, target)->visited, 1);
+        if (r >= 2) {
+            gained = true;
+            EXPECT_EQ(player.skills.exploration, 2);
+            ASSERT_EQ(messageQueue().size(), 1u);
+            EXPECT_EQ(messageQueue()[0].text, "You gain an exploration skill level!");
+            EXPECT_EQ(messageQueue()[0].flag, 1);
+        } else {
+            notGained = true;
+            EXPECT_EQ(player.skills.exploration, 1);
+            EXPECT_TRUE(messageQueue().empty());
+        }
+    }
+    EXPECT_TRUE(gained && notGained) << "the seeds should show both outcomes";
+}
+
+TEST(PlayerRecord, VisitedSectorsAndTheEntranceNeverTeach) {
+    ScreenFixture fixture;
+    testing::TempDir store;
+    auto level = levelWith(blockAround(SectorCoord{3, 3, 0}), store.slash());
+    for (SectorCoord c : blockAround(SectorCoord{0, 0, 0}))
+        testing::addSector(level->sectors, c);
+    findSector(level->sectors, SectorCoord{3, 3, 0})->visited = 1;
+    Player player = newPlayer();
+    seedRandom(5);
+    const RandomState before = randomState();
+    enterSector(*level, player, Position{SectorCoord{3, 3, 0}, 1, 1});
+    enterSector(*level, player, Position{SectorCoord{0, 0, 0}, 1, 1});
+    EXPECT_EQ(findSector(level->sectors, SectorCoord{0, 0, 0})->visited, 1);
+    EXPECT_EQ(randomState().write, before.write) << "no draw";
+    EXPECT_EQ(player.skills.exploration, 0);
+    EXPECT_TRUE(messageQueue().empty());
+}
+
+TEST(PlayerRecord, SightRadiusWidensWithExploration) {
+    const std::vector<std::pair<int32_t, int32_t>> table{{0, 3}, {1, 3},  {2, 4},  {7, 4},
+                                                         {8, 5}, {17, 5}, {18, 6}, {60, 6}};
+    for (auto [exploration, radius] : table) {
+        Player player = newPlayer();
+        player.skills.exploration = exploration;
+        EXPECT_EQ(sightRadius(player), radius) << exploration;
+    }
+}
+
+TEST(PlayerRecord, SkillTotalAndLowestEmptySlot) {
+    Player player = newPlayer();
+    player.skills = Skills{4, 7};
+    EXPECT_EQ(totalSkillLevels(player), 11);
+    EXPECT_EQ(lowestEmptySlot(player), 0);
+    player.inventory[0] = Item{ItemClass::Weapon, 1};
+    player.inventory[1] = Item{ItemClass::Potion, 0};
+    player.inventory[3] = Item{ItemClass::Scroll, 2};
+    EXPECT_EQ(lowestEmptySlot(player), 2);
+    for (auto& slot : player.inventory)
+        slot = Item{ItemClass::Armour, 0};
+    EXPECT_FALSE(lowestEmptySlot(player));
+}
+
+} // namespace
+} // namespace dunvale
