@@ -22,6 +22,7 @@ namespace {
 const Player* currentPlayer = nullptr;
 const LevelRecord* currentLevel = nullptr;
 std::function<void(const Player&, const LevelRecord&)> closeObserver;
+std::function<void(Player&, LevelRecord&)> startObserver;
 
 // Registers the game being played for the time it is played.
 struct ActiveGame {
@@ -86,6 +87,10 @@ void gameMain(Terminal& terminal, int32_t seed) {
 const Player* activePlayer() { return currentPlayer; }
 const LevelRecord* activeLevel() { return currentLevel; }
 
+void setGameStartObserver(std::function<void(Player&, LevelRecord&)> observer) {
+    startObserver = std::move(observer);
+}
+
 void setGameCloseObserver(std::function<void(const Player&, const LevelRecord&)> observer) {
     closeObserver = std::move(observer);
 }
@@ -95,6 +100,7 @@ Outcome playOneGame() {
     LevelRecord level = newLabyrinth(storeDirectory());
     Player player = newPlayer();
     ActiveGame active(player, level);
+    if (startObserver) startObserver(player, level);
     postMessage(0, "Welcome to the endless maze.");
     postMessage(0, "It is rumoured that somewhere in the deepest part of this maze is a");
     postMessage(0, "means of escape, if you can stay alive long enough to find it...");

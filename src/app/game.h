@@ -31,6 +31,10 @@ void runTurns(int32_t budget, Player& player, LevelRecord& level);
 // at the moment it stops.
 const Player* activePlayer();
 const LevelRecord* activeLevel();
+// Called once a new game is set up, before the first screen is drawn: lets
+// tests and tools prepare a situation (an item carried, a place) and play it
+// through the real turn loop.
+void setGameStartObserver(std::function<void(Player&, LevelRecord&)> observer);
 // Called with the final state when a game closes, normally or by an error.
 void setGameCloseObserver(std::function<void(const Player&, const LevelRecord&)> observer);
 

@@ -62,7 +62,7 @@ SectorKind chooseAndGenerate(Sector& sector, int32_t exits, SectorTable& table, 
 SectorKind generate(Generator generator, Sector& sector, int32_t exits, SectorTable& table,
                     SectorCoord c) {
     switch (generator) {
-    case Generator::Entrance: return entranceGenerator(sector);
+    case Generator::Entrance: return entranceGenerator(sector, exits);
     case Generator::MazeChooser: return chooseAndGenerate(sector, exits, table, c);
     case Generator::StairsUp: return stairsGenerator(sector, exits, table, c, 1);
     case Generator::StairsDown: return stairsGenerator(sector, exits, table, c, -1);

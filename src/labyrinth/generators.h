@@ -24,7 +24,7 @@ void layOutMaze(CellGrid& cells, int32_t exits, int32_t gaps, Painter painter);
 // Every square with x and y in 1..8 Floor.
 void openHall(CellGrid& cells);
 
-SectorKind entranceGenerator(Sector& sector);
+SectorKind entranceGenerator(Sector& sector, int32_t exits);
 SectorKind mazeGenerator(Sector& sector, int32_t exits, int32_t gaps, Painter painter);
 SectorKind unstableTunnelsGenerator(Sector& sector, int32_t exits, SectorTable& table,
                                     SectorCoord c);

@@ -102,7 +102,7 @@ SectorKind mazeGenerator(Sector& sector, int32_t exits, int32_t gaps, Painter pa
     return painter == Painter::Plain ? SectorKind::Maze : SectorKind::ChamberMaze;
 }
 
-SectorKind entranceGenerator(Sector& sector) {
+SectorKind entranceGenerator(Sector& sector, int32_t exits) {
     CellGrid& cells = sector.cells;
     // A ring just inside the border around a 4 x 4 room, joined corner to
     // corner; the player starts in the room.
@@ -121,7 +121,7 @@ SectorKind entranceGenerator(Sector& sector) {
     makeFloor(cells, 2, 7);
     makeFloor(cells, 7, 2);
     makeFloor(cells, 7, 7);
-    openSides(cells, 4, 3);
+    openSides(cells, exits, 3);
     return SectorKind::Entrance;
 }
 

@@ -9,7 +9,9 @@
 
 namespace dunvale {
 
-Player newPlayer() { return Player{}; }
+Player newPlayer() {
+    return Player{};
+}
 
 void endOfTurnUpdate(Player& player, LevelRecord& level) {
     if (player.energy < 1) {
@@ -21,7 +23,9 @@ void endOfTurnUpdate(Player& player, LevelRecord& level) {
     if (player.energy <= 99) player.energy += 1;
     for (const TimedEffect& effect : player.effects) {
         switch (effect.kind) {
-        case EffectKind::Regeneration: player.energy = std::min(wrapAdd(player.energy, 4), 100); break;
+        case EffectKind::Regeneration:
+            player.energy = std::min(wrapAdd(player.energy, 4), 100);
+            break;
         case EffectKind::Poison: player.energy = wrapSub(player.energy, 1); break;
         case EffectKind::Protection:
         case EffectKind::Might: break;

@@ -74,7 +74,7 @@ int32_t step(LevelRecord& level, Player& player, int32_t dx, int32_t dy, int32_t
         if (fromElevation != -2 && fromElevation != -3 && falling == 0) drop = 1;
     }
 
-    const bool sectorChanges = !(to.sector == from.sector);
+    const bool sectorChanges = to.sector != from.sector;
 
     if (std::shared_ptr<Creature> creature = creatureAt(table, to)) {
         if (falling == 1) {

@@ -51,10 +51,25 @@ struct Place {
     int32_t line = 0;
 };
 
+#ifndef DUNVALE_BUILD_DIR_NAME
+#define DUNVALE_BUILD_DIR_NAME ""
+#endif
+
+// Source paths as the repository names them: some compilers record them
+// relative to the build directory.
+std::string sourcePath(const char* filename) {
+    if (filename == nullptr) return "?";
+    std::string path = filename;
+    const std::string buildDir = DUNVALE_BUILD_DIR_NAME;
+    if (!buildDir.empty() && path.rfind(buildDir, 0) == 0) path.erase(0, buildDir.size());
+    if (path.rfind("./", 0) == 0) path.erase(0, 2);
+    return path;
+}
+
 int collectPlace(void* data, uintptr_t, const char* filename, int lineno, const char* function) {
     auto* places = static_cast<std::vector<Place>*>(data);
     if (function == nullptr) return 0;
-    places->push_back({demangle(function), filename ? filename : "?", lineno});
+    places->push_back({demangle(function), sourcePath(filename), lineno});
     return 0;
 }
 
@@ -71,7 +86,9 @@ bool isErrorMachinery(const std::string& function) {
     return false;
 }
 
-bool isEntryPoint(const std::string& function) { return function == "main"; }
+bool isEntryPoint(const std::string& function) {
+    return function == "main";
+}
 
 // Skips a bracketed group starting at text[i] (one of "(<{["); returns the
 // index just past its closing bracket.
@@ -89,23 +106,23 @@ size_t skipGroup(const std::string& text, size_t i) {
 
 } // namespace
 
-void raiseError(std::string message, int32_t code, std::source_location where) {
+void raiseError(std::string message, int32_t code, SourcePlace where) {
     RuntimeError error;
     error.message = std::move(message);
     error.code = code;
-    error.raiseFile = where.file_name();
-    error.raiseLine = static_cast<int32_t>(where.line());
+    error.raiseFile = where.file;
+    error.raiseLine = where.line;
     error.returnAddresses.resize(maxCapturedAddresses);
     int count = backtrace(error.returnAddresses.data(), maxCapturedAddresses);
     error.returnAddresses.resize(count > 0 ? static_cast<size_t>(count) : 0);
     throw error;
 }
 
-void raiseMissingCase(std::source_location where) {
+void raiseMissingCase(SourcePlace where) {
     raiseError("Missing case", errorCode::missingCase, where);
 }
 
-void raiseMissingDefault(std::source_location where) {
+void raiseMissingDefault(SourcePlace where) {
     raiseError("Missing default", errorCode::missingCase, where);
 }
 
@@ -161,7 +178,8 @@ std::vector<Frame> callChain(const RuntimeError& error) {
             backtrace_syminfo(symbolState(), pc, collectSymbol, ignoreError, &places);
     }
     size_t first = 0;
-    while (first < places.size() && isErrorMachinery(places[first].function)) ++first;
+    while (first < places.size() && isErrorMachinery(places[first].function))
+        ++first;
     std::vector<Frame> frames;
     for (size_t i = first; i < places.size(); ++i) {
         Frame frame = frameForFunction(places[i].function);

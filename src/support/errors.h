@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <exception>
 #include <iosfwd>
-#include <source_location>
 #include <string>
 #include <vector>
 
@@ -25,6 +24,18 @@ constexpr int32_t invalidUnmarshall = 254;
 constexpr int32_t valueOutOfRange = 1000;
 constexpr int32_t couldntFind = -1;
 } // namespace errorCode
+
+// Where an error was raised. Like std::source_location, filled in at the
+// call site through the default arguments; clang 14 with this standard
+// library has no std::source_location, but both compilers have the builtins.
+struct SourcePlace {
+    const char* file = "";
+    int line = 0;
+    static constexpr SourcePlace here(const char* file = __builtin_FILE(),
+                                      int line = __builtin_LINE()) {
+        return SourcePlace{file, line};
+    }
+};
 
 // One entry of the chain of calls active when an error was raised.
 struct Frame {
@@ -47,12 +58,11 @@ struct RuntimeError : std::exception {
 };
 
 [[noreturn]] void raiseError(std::string message, int32_t code,
-                             std::source_location where = std::source_location::current());
+                             SourcePlace where = SourcePlace::here());
 
 // "Missing case" / "Missing default" (code 127) for a choice with no branch.
-[[noreturn]] void raiseMissingCase(std::source_location where = std::source_location::current());
-[[noreturn]] void
-raiseMissingDefault(std::source_location where = std::source_location::current());
+[[noreturn]] void raiseMissingCase(SourcePlace where = SourcePlace::here());
+[[noreturn]] void raiseMissingDefault(SourcePlace where = SourcePlace::here());
 
 // The chain of calls of an error, innermost first, ending with the program's
 // entry point; frames of the error machinery itself are left out.

@@ -218,16 +218,6 @@ TEST(StairsGeneration, StairsUpAtLevelZeroMakeTheirPartnerAbove) {
     }
 }
 
-TEST(StairsGeneration, StairsDownMakeTheirPartnerBelow) {
-    seedRandom(3);
-    SectorTable table;
-    buildSector(table, {0, 1, 0}, 3, Generator::StairsDown);
-    const Sector* below = findSector(table, {0, 1, -1});
-    ASSERT_NE(below, nullptr);
-    EXPECT_EQ(below->kind, SectorKind::StairsUp);
-    EXPECT_EQ(below->upLink, partnerOf(*findSector(table, {0, 1, 0})->downLink));
-}
-
 TEST(StairsGeneration, AnExistingPartnerIsLeftAlone) {
     seedRandom(9);
     SectorTable table;
@@ -419,17 +409,6 @@ TEST(SpiralStaircase, SectorAboveCutsItsWayDownOverTheWayUp) {
         }
     }
     EXPECT_EQ(seen.size(), 4u);
-}
-
-TEST(SpiralStaircase, ExampleOfOrdinalOne) {
-    // Upward cut along x = 3 with heights 1, 2, 3, 3 at y = 3..6; the sector
-    // above cuts -3, -3, -2, -1 on the same squares.
-    auto up = spiralSquares(Direction::North, true);
-    auto down = spiralSquares(Direction::South, false);
-    EXPECT_EQ(up[13], (std::array<int32_t, 2>{3, 3}));
-    EXPECT_EQ(up[4], (std::array<int32_t, 2>{3, 6}));
-    EXPECT_EQ(down[4], (std::array<int32_t, 2>{3, 3}));
-    EXPECT_EQ(down[13], (std::array<int32_t, 2>{3, 6}));
 }
 
 TEST(StairsGeneration, LinkOutsideTheSectorIsOutOfBounds) {

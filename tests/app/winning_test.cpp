@@ -1,0 +1,53 @@
+#include "app/game.h"
+#include "replay_helpers.h"
+
+#include <gtest/gtest.h>
+
+namespace dunvale {
+namespace {
+
+using testing::lines;
+using testing::replay;
+using testing::stateField;
+
+// Puts an item into the adventurer's pack when the game starts, for the time
+// of one test.
+struct StartWith {
+    explicit StartWith(Item item, int slot = 0) {
+        setGameStartObserver([item, slot](Player& player, LevelRecord&) {
+            player.inventory[static_cast<size_t>(slot)] = item;
+        });
+    }
+    ~StartWith() { setGameStartObserver(nullptr); }
+    StartWith(const StartWith&) = delete;
+    StartWith& operator=(const StartWith&) = delete;
+};
+
+TEST(WinningGame, ReadingTheEscapeScrollWins) {
+    StartWith scroll(Item{ItemClass::Scroll, 4}, 3);
+    // Use, slot 3; the turn runs; a key after the last screen; the summary.
+    std::string out = replay(21, "a3x", true);
+    auto screen = lines(out);
+    EXPECT_EQ(screen[11].substr(11, 12), "You escaped!");
+    EXPECT_EQ(stateField(out, "flags"), "1 1");
+    EXPECT_EQ(stateField(out, "inventory"), "- - - - - - - - - -") << "the scroll is used up";
+    EXPECT_EQ(stateField(out, "turn"), "2") << "reading takes its turn in full";
+}
+
+TEST(WinningGame, TheLastScreenShowsTheFarewellBeforeTheSummary) {
+    StartWith scroll(Item{ItemClass::Scroll, 4}, 0);
+    auto screen = lines(replay(21, "a0"));
+    EXPECT_NE(screen[17].find("The labyrinth fades away around you."), std::string::npos);
+    EXPECT_EQ(screen[11].find("You escaped!"), std::string::npos) << "summary not yet drawn";
+}
+
+TEST(WinningGame, CancellingTheUsePromptKeepsTheScroll) {
+    StartWith scroll(Item{ItemClass::Scroll, 4}, 0);
+    std::string out = replay(21, "ax", true);
+    EXPECT_EQ(stateField(out, "flags"), "1 0");
+    EXPECT_EQ(stateField(out, "inventory"), "2.4 - - - - - - - - -");
+    EXPECT_EQ(stateField(out, "turn"), "1");
+}
+
+} // namespace
+} // namespace dunvale
