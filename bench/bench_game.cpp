@@ -20,7 +20,8 @@ std::vector<SectorCoord> block(int radius) {
     std::vector<SectorCoord> coords;
     for (int sx = -radius; sx <= radius; ++sx)
         for (int sy = -radius; sy <= radius; ++sy)
-            for (int sz = -radius; sz <= radius; ++sz) coords.push_back({sx, sy, sz});
+            for (int sz = -radius; sz <= radius; ++sz)
+                coords.push_back({sx, sy, sz});
     return coords;
 }
 
@@ -40,7 +41,8 @@ void BM_DrawView(benchmark::State& state) {
     auto level = testing::levelWith(block(1));
     Player player = newPlayer();
     updateView(level->turn, 3, player.position, level->sectors);
-    for (auto _ : state) benchmark::DoNotOptimize(drawView(player, *level));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(drawView(player, *level));
 }
 BENCHMARK(BM_DrawView);
 

@@ -31,10 +31,14 @@ int main(int argc, char** argv) {
     for (int i = 1; i + 1 < argc; i += 2) {
         std::string arg = argv[i];
         long value = std::strtol(argv[i + 1], nullptr, 10);
-        if (arg == "--seeds") seeds = static_cast<int>(value);
-        else if (arg == "--keys") keys = static_cast<int>(value);
-        else if (arg == "--first-seed") firstSeed = static_cast<int>(value);
-        else if (arg == "--max-rss-mib") maxRssMib = value;
+        if (arg == "--seeds")
+            seeds = static_cast<int>(value);
+        else if (arg == "--keys")
+            keys = static_cast<int>(value);
+        else if (arg == "--first-seed")
+            firstSeed = static_cast<int>(value);
+        else if (arg == "--max-rss-mib")
+            maxRssMib = value;
         else {
             std::cerr << "usage: dunvale-soak [--seeds N] [--keys K] [--first-seed S] "
                          "[--max-rss-mib M]\n";

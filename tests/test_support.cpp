@@ -21,7 +21,8 @@ TempDir::~TempDir() {
 std::unique_ptr<Sector> filledSector(Terrain terrain, SectorKind kind) {
     auto sector = std::make_unique<Sector>();
     for (auto& column : sector->cells)
-        for (Cell& cell : column) cell.terrain = terrain;
+        for (Cell& cell : column)
+            cell.terrain = terrain;
     sector->kind = kind;
     return sector;
 }
@@ -34,14 +35,14 @@ std::unique_ptr<LevelRecord> levelWith(const std::vector<SectorCoord>& coords,
                                        const std::string& store) {
     auto level = std::make_unique<LevelRecord>();
     level->sectors.storeDirectory = store;
-    for (SectorCoord c : coords) addSector(level->sectors, c);
+    for (SectorCoord c : coords)
+        addSector(level->sectors, c);
     return level;
 }
 
 std::shared_ptr<Creature> addCreature(SectorTable& table, Position at, CreatureKind kind,
                                       int32_t level, int32_t id) {
-    auto creature = std::make_shared<Creature>(
-        Creature{id, at, level, level * level, 0, kind});
+    auto creature = std::make_shared<Creature>(Creature{id, at, level, level * level, 0, kind});
     Sector* sector = findSector(table, at.sector);
     if (sector == nullptr) throw std::runtime_error("no sector for the creature");
     sector->creatures.push_back(creature);
@@ -60,7 +61,8 @@ ScreenFixture::~ScreenFixture() {
 
 std::vector<std::string> ScreenFixture::messageTexts() const {
     std::vector<std::string> texts;
-    for (const Message& message : messageQueue()) texts.push_back(message.text);
+    for (const Message& message : messageQueue())
+        texts.push_back(message.text);
     return texts;
 }
 

@@ -9,8 +9,8 @@ namespace dunvale {
 
 std::optional<std::vector<int>> parseKeyScript(const std::string& script, std::string& error) {
     static const std::vector<std::pair<std::string, int>> names{
-        {"F1", key::F1},     {"F2", key::F2},   {"F3", key::F3},     {"F4", key::F4},
-        {"F5", key::F5},     {"Up", key::Up},   {"Down", key::Down}, {"Left", key::Left},
+        {"F1", key::F1},       {"F2", key::F2}, {"F3", key::F3},     {"F4", key::F4},
+        {"F5", key::F5},       {"Up", key::Up}, {"Down", key::Down}, {"Left", key::Left},
         {"Right", key::Right}, {"lt", '<'},
     };
     std::vector<int> keys;
@@ -22,8 +22,8 @@ std::optional<std::vector<int>> parseKeyScript(const std::string& script, std::s
             continue;
         }
         size_t close = script.find('>', i);
-        std::string name = close == std::string::npos ? script.substr(i + 1)
-                                                      : script.substr(i + 1, close - i - 1);
+        std::string name =
+            close == std::string::npos ? script.substr(i + 1) : script.substr(i + 1, close - i - 1);
         int code = 0;
         for (const auto& [known, value] : names)
             if (known == name) code = value;
@@ -108,7 +108,8 @@ std::string runReplay(const ReplayOptions& options) {
     out << terminal.text();
     if (options.attrs) {
         out << "--\n";
-        for (int r = 0; r < screenRows; ++r) out << terminal.attributeRow(r) << "\n";
+        for (int r = 0; r < screenRows; ++r)
+            out << terminal.attributeRow(r) << "\n";
     }
     if (options.state) {
         out << "--\n" << state << report.str();
@@ -122,10 +123,10 @@ namespace dunvale {
 
 std::vector<int> randomKeys(uint32_t seed, int count) {
     static const std::vector<int> commands{
-        'h', 'j', 'k', 'l', 'y', 'u', 'b', 'n', '1', '2', '3', '4', '6', '7',
-        '8', '9', '.', '5', 'w', '-', '+', '?', ',', 'd', 'a', 'e', 'r', '0',
-        'x', 'q', key::F1, key::F2, key::F3, key::F4, key::F5, key::Up, key::Down,
-        key::Left, key::Right};
+        'h',     'j',     'k',     'l',     'y',     'u',     'b',       'n',       '1',       '2',
+        '3',     '4',     '6',     '7',     '8',     '9',     '.',       '5',       'w',       '-',
+        '+',     '?',     ',',     'd',     'a',     'e',     'r',       '0',       'x',       'q',
+        key::F1, key::F2, key::F3, key::F4, key::F5, key::Up, key::Down, key::Left, key::Right};
     // Movement is weighted up so that the adventurer gets somewhere.
     static const std::vector<int> moves{'h', 'j', 'k', 'l', 'y', 'u', 'b', 'n'};
     std::mt19937 generator(seed);

@@ -21,7 +21,7 @@ std::string describeGameState(const Player& player, const LevelRecord& level);
 
 // What a replay did, for the soak and the benchmarks.
 struct ReplayStats {
-    int32_t turns = 0;         // the turn counter when the game closed or stopped
+    int32_t turns = 0; // the turn counter when the game closed or stopped
     int64_t keysRead = 0;
     int64_t sectorChanges = 0; // moves of the adventurer into another sector
     bool reported = false;     // ended with an uncaught-error report

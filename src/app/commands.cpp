@@ -20,9 +20,9 @@ struct StepKeys {
 
 // Rows of the key table in the order they are compared.
 constexpr StepKeys stepKeys[] = {
-    {'h', '4', key::Left, -1, 0},  {'j', '2', key::Down, 0, -1}, {'k', '8', key::Up, 0, 1},
-    {'l', '6', key::Right, 1, 0},  {'y', '7', 0, -1, 1},         {'u', '9', 0, 1, 1},
-    {'b', '1', 0, -1, -1},         {'n', '3', 0, 1, -1},
+    {'h', '4', key::Left, -1, 0}, {'j', '2', key::Down, 0, -1}, {'k', '8', key::Up, 0, 1},
+    {'l', '6', key::Right, 1, 0}, {'y', '7', 0, -1, 1},         {'u', '9', 0, 1, 1},
+    {'b', '1', 0, -1, -1},        {'n', '3', 0, 1, -1},
 };
 
 } // namespace

@@ -7,8 +7,8 @@ namespace dunvale {
 
 bool endOfGameSummary(const Outcome& outcome) {
     drawBox(Brightness::Bright, Colour::Blue, 10, 10, 14, 60);
-    writeText(Brightness::Bright, Colour::White, outcome.escaped != 0 ? "You escaped!" : "You died...",
-              11, 11);
+    writeText(Brightness::Bright, Colour::White,
+              outcome.escaped != 0 ? "You escaped!" : "You died...", 11, 11);
     writeText(Brightness::Bright, Colour::White,
               "You gained " + std::to_string(outcome.skillLevels) + " skill levels.", 12, 11);
     writeText(Brightness::Bright, Colour::White,

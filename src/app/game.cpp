@@ -84,8 +84,12 @@ void gameMain(Terminal& terminal, int32_t seed) {
 
 } // namespace
 
-const Player* activePlayer() { return currentPlayer; }
-const LevelRecord* activeLevel() { return currentLevel; }
+const Player* activePlayer() {
+    return currentPlayer;
+}
+const LevelRecord* activeLevel() {
+    return currentLevel;
+}
 
 void setGameStartObserver(std::function<void(Player&, LevelRecord&)> observer) {
     startObserver = std::move(observer);

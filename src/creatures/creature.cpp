@@ -7,8 +7,8 @@
 namespace dunvale {
 
 const std::string& creatureName(const Creature& creature) {
-    static const std::array<std::string, 7> names{
-        "bat", "giant rat", "giant spider", "skeleton", "wraith", "mummy", "vampire"};
+    static const std::array<std::string, 7> names{"bat",    "giant rat", "giant spider", "skeleton",
+                                                  "wraith", "mummy",     "vampire"};
     auto index = static_cast<size_t>(creature.kind);
     if (index >= names.size()) raiseMissingCase();
     return names[index];

@@ -22,7 +22,8 @@ short pairOf(Colour colour) {
 }
 
 void installSignalHandlers() {
-    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) std::signal(signal, restoreTerminalOnSignal);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
+        std::signal(signal, restoreTerminalOnSignal);
 }
 
 } // namespace
@@ -46,8 +47,8 @@ void CursesScreen::start() {
     check(start_color());
     colours = has_colors();
     if (colours) {
-        static const short foregrounds[8] = {COLOR_RED,  COLOR_GREEN,   COLOR_YELLOW, COLOR_BLUE,
-                                             COLOR_MAGENTA, COLOR_CYAN, COLOR_WHITE,  COLOR_BLACK};
+        static const short foregrounds[8] = {COLOR_RED,     COLOR_GREEN, COLOR_YELLOW, COLOR_BLUE,
+                                             COLOR_MAGENTA, COLOR_CYAN,  COLOR_WHITE,  COLOR_BLACK};
         for (short pair = 1; pair <= 8; ++pair)
             check(init_pair(pair, foregrounds[pair - 1], COLOR_BLACK));
     }
@@ -82,8 +83,8 @@ void CursesScreen::put(Brightness brightness, Colour colour, const std::string& 
     if (colours) check(attroff(attributes));
 }
 
-void CursesScreen::writeText(Brightness brightness, Colour colour, const std::string& text,
-                             int row, int column) {
+void CursesScreen::writeText(Brightness brightness, Colour colour, const std::string& text, int row,
+                             int column) {
     if (row >= 0 && row < screenRows)
         for (size_t i = 0; i < text.size(); ++i) {
             int c = column + static_cast<int>(i);
@@ -95,19 +96,23 @@ void CursesScreen::writeText(Brightness brightness, Colour colour, const std::st
 }
 
 void CursesScreen::clear() {
-    for (auto& line : shadow) line.fill(ShadowCell{});
+    for (auto& line : shadow)
+        line.fill(ShadowCell{});
     check(move(0, 0));
     check(clrtobot());
 }
 
-void CursesScreen::refresh() { check(::refresh()); }
+void CursesScreen::refresh() {
+    check(::refresh());
+}
 
 void CursesScreen::repaint() {
     ::clear();
     for (int row = 0; row < screenRows; ++row)
         for (int column = 0; column < screenColumns; ++column) {
             const ShadowCell& cell = shadow[row][column];
-            if (cell.ch != ' ') put(cell.brightness, cell.colour, std::string(1, cell.ch), row, column);
+            if (cell.ch != ' ')
+                put(cell.brightness, cell.colour, std::string(1, cell.ch), row, column);
         }
     ::refresh();
 }

@@ -10,7 +10,9 @@ constexpr int firstMessageRow = 17;
 constexpr int linesPerPage = 4;
 } // namespace
 
-std::vector<Message>& messageQueue() { return queue; }
+std::vector<Message>& messageQueue() {
+    return queue;
+}
 
 void postMessage(int32_t flag, const std::string& text) {
     if (!queue.empty()) {
@@ -23,7 +25,9 @@ void postMessage(int32_t flag, const std::string& text) {
     queue.push_back(Message{text, flag});
 }
 
-bool messagesPending() { return !queue.empty(); }
+bool messagesPending() {
+    return !queue.empty();
+}
 
 void clearMessageBox() {
     for (int row = 17; row <= 21; ++row)

@@ -112,16 +112,16 @@ void drawStatus(int x, const Player& player) {
     writeText(Brightness::Normal, red,
               player.equipment.weapon ? itemName(*player.equipment.weapon) : "unarmed", 9, x + 2);
     if (!player.effects.empty())
-        writeText(Brightness::Normal, red,
-                  std::to_string(player.effects.size()) + " temp effects.", 11, x);
+        writeText(Brightness::Normal, red, std::to_string(player.effects.size()) + " temp effects.",
+                  11, x);
 }
 
 void drawInventoryBody(int x, const Player& player, const std::vector<ItemClass>& marked) {
     for (int slot = 0; slot < inventorySlots; ++slot) {
         const std::optional<Item>& item = player.inventory[slot];
         std::string text = std::to_string(slot) + ":" + (item ? itemName(*item) : "(empty)");
-        bool bright = item && std::find(marked.begin(), marked.end(), item->itemClass) !=
-                                  marked.end();
+        bool bright =
+            item && std::find(marked.begin(), marked.end(), item->itemClass) != marked.end();
         writeText(bright ? Brightness::Bright : Brightness::Normal, Colour::Cyan, text, slot + 2,
                   x);
     }

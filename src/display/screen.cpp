@@ -20,10 +20,11 @@ Terminal& screen() {
     return *current;
 }
 
-void setScreen(Terminal* terminal) { current = terminal; }
+void setScreen(Terminal* terminal) {
+    current = terminal;
+}
 
-void writeText(Brightness brightness, Colour colour, const std::string& text, int row,
-               int column) {
+void writeText(Brightness brightness, Colour colour, const std::string& text, int row, int column) {
     screen().writeText(brightness, colour, text, row, column);
 }
 
@@ -32,7 +33,8 @@ void drawBox(Brightness brightness, Colour colour, int top, int left, int bottom
     std::string edge = "+" + std::string(width > 0 ? width : 0, '-') + "+";
     std::string middle = "|" + std::string(width > 0 ? width : 0, ' ') + "|";
     writeText(brightness, colour, edge, top, left);
-    for (int row = top + 1; row < bottom; ++row) writeText(brightness, colour, middle, row, left);
+    for (int row = top + 1; row < bottom; ++row)
+        writeText(brightness, colour, middle, row, left);
     writeText(brightness, colour, edge, bottom, left);
 }
 
@@ -44,9 +46,13 @@ void drawScreenFrame() {
     drawBox(Brightness::Normal, Colour::Green, 16, 1, 22, 77);
 }
 
-void clearScreen() { screen().clear(); }
+void clearScreen() {
+    screen().clear();
+}
 
-void refreshScreen() { screen().refresh(); }
+void refreshScreen() {
+    screen().refresh();
+}
 
 int readKey() {
     for (;;) {
@@ -55,6 +61,8 @@ int readKey() {
     }
 }
 
-void waitForKey() { readKey(); }
+void waitForKey() {
+    readKey();
+}
 
 } // namespace dunvale

@@ -19,7 +19,8 @@ void VirtualScreen::writeText(Brightness brightness, Colour colour, const std::s
 }
 
 void VirtualScreen::clear() {
-    for (auto& line : cells) line.fill(ScreenCell{});
+    for (auto& line : cells)
+        line.fill(ScreenCell{});
 }
 
 int VirtualScreen::readKey() {
@@ -36,14 +37,16 @@ int VirtualScreen::readKey() {
 
 std::string VirtualScreen::row(int r) const {
     std::string line;
-    for (const ScreenCell& cell : cells[r]) line += cell.ch;
+    for (const ScreenCell& cell : cells[r])
+        line += cell.ch;
     size_t end = line.find_last_not_of(' ');
     return end == std::string::npos ? std::string() : line.substr(0, end + 1);
 }
 
 std::string VirtualScreen::text() const {
     std::string all;
-    for (int r = 0; r < screenRows; ++r) all += row(r) + "\n";
+    for (int r = 0; r < screenRows; ++r)
+        all += row(r) + "\n";
     return all;
 }
 

@@ -50,9 +50,8 @@ Position movePosition(Position p, int32_t dx, int32_t dy, int32_t dz) {
 }
 
 bool sameSector(const Sector& a, const Sector& b) {
-    if (a.cells != b.cells || a.visited != b.visited || a.kind != b.kind ||
-        a.upLink != b.upLink || a.downLink != b.downLink || a.items != b.items ||
-        a.creatures.size() != b.creatures.size())
+    if (a.cells != b.cells || a.visited != b.visited || a.kind != b.kind || a.upLink != b.upLink ||
+        a.downLink != b.downLink || a.items != b.items || a.creatures.size() != b.creatures.size())
         return false;
     for (size_t i = 0; i < a.creatures.size(); ++i) {
         const Creature& x = *a.creatures[i];
@@ -111,7 +110,8 @@ void markStored(SectorTable& table, SectorCoord c) {
 std::vector<SectorCoord> slotCoords(const SectorTable& table) {
     std::vector<SectorCoord> coords;
     for (const auto& bucket : table.buckets)
-        for (const SectorSlot& slot : bucket) coords.push_back(slot.coord);
+        for (const SectorSlot& slot : bucket)
+            coords.push_back(slot.coord);
     return coords;
 }
 
@@ -133,7 +133,9 @@ Cell& cellAtOffset(SectorTable& table, Position p, int32_t dx, int32_t dy) {
     return sector->cells[target.x][target.y];
 }
 
-Cell& cellAt(SectorTable& table, Position p) { return cellAtOffset(table, p, 0, 0); }
+Cell& cellAt(SectorTable& table, Position p) {
+    return cellAtOffset(table, p, 0, 0);
+}
 
 int32_t markVisited(SectorTable& table, SectorCoord c) {
     Sector* sector = findSector(table, c);

@@ -14,7 +14,9 @@ RandomState state;
 
 } // namespace
 
-RandomState& randomState() { return state; }
+RandomState& randomState() {
+    return state;
+}
 
 void seedRandom(int32_t seed) {
     int32_t x = seed;
@@ -24,7 +26,8 @@ void seedRandom(int32_t seed) {
         int32_t value = x % modulus;
         u[k] = value < 0 ? -value : value;
     }
-    for (int k = 0; k < 55; ++k) state.ring[k] = u[55 - k];
+    for (int k = 0; k < 55; ++k)
+        state.ring[k] = u[55 - k];
     state.write = 0;
     state.previous = 54;
     state.far = 23;

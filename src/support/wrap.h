@@ -18,10 +18,14 @@ constexpr int32_t wrapMul(int32_t a, int32_t b) {
     return static_cast<int32_t>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b));
 }
 
-constexpr int32_t wrapNeg(int32_t a) { return wrapSub(0, a); }
+constexpr int32_t wrapNeg(int32_t a) {
+    return wrapSub(0, a);
+}
 
 // |INT32_MIN| stays INT32_MIN, as on the machine.
-constexpr int32_t wrapAbs(int32_t a) { return a < 0 ? wrapNeg(a) : a; }
+constexpr int32_t wrapAbs(int32_t a) {
+    return a < 0 ? wrapNeg(a) : a;
+}
 
 // Division truncating toward zero; INT32_MIN / -1 wraps to INT32_MIN.
 // Division by zero raises the game's "Divide by zero" error.

@@ -98,7 +98,8 @@ TEST(BadEnvironment, HomeWithTwoDotsIsNotSafe) {
     HomeOverride override((home.path / "inner" / "..").string());
     WalkResult run = walk(seed);
     ASSERT_TRUE(run.stats.reported);
-    EXPECT_EQ(firstReportLine(run).rfind("Directory is not safe (error code 1000) thrown at ", 0), 0u);
+    EXPECT_EQ(firstReportLine(run).rfind("Directory is not safe (error code 1000) thrown at ", 0),
+              0u);
     EXPECT_FALSE(fs::exists(home.path / ".dunvale"));
 }
 

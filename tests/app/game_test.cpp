@@ -26,7 +26,8 @@ TEST(GameFlow, FirstScreenShowsBoxesHelpStatusAndWelcome) {
         EXPECT_EQ(screen[7].substr(54, 10), "unarmoured");
         EXPECT_EQ(screen[9].substr(54, 7), "unarmed");
         EXPECT_EQ(screen[8][39], '@');
-        EXPECT_EQ(screen[17].substr(2), "Welcome to the endless maze." + std::string(47, ' ') + "||");
+        EXPECT_EQ(screen[17].substr(2),
+                  "Welcome to the endless maze." + std::string(47, ' ') + "||");
         EXPECT_NE(screen[18].find("It is rumoured that somewhere"), std::string::npos);
         EXPECT_NE(screen[19].find("means of escape"), std::string::npos);
         EXPECT_NE(screen[20].find("Good luck! Use F1 or ? to view the help at any time"),

@@ -46,15 +46,18 @@ inline std::string replay(int32_t seed, const std::string& script, bool state = 
 inline std::vector<std::string> lines(const std::string& text) {
     std::vector<std::string> out;
     std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) out.push_back(line);
+    for (std::string line; std::getline(in, line);)
+        out.push_back(line);
     return out;
 }
 
 // The value of a "--state" line such as "energy 100" → "100".
 inline std::string stateField(const std::string& output, const std::string& name) {
     for (const std::string& line : lines(output))
-        if (line.rfind(name + " ", 0) == 0) return line.substr(name.size() + 1);
-        else if (line == name) return "";
+        if (line.rfind(name + " ", 0) == 0)
+            return line.substr(name.size() + 1);
+        else if (line == name)
+            return "";
     return "<missing>";
 }
 

@@ -49,7 +49,8 @@ TEST(MessageLine, WelcomeTextMakesOnePageOfFour) {
 
 TEST(MessageLine, FiveMessagesMakeTwoPagesWithAPause) {
     ScreenFixture fixture;
-    for (int i = 1; i <= 5; ++i) postMessage(1, "message " + std::to_string(i));
+    for (int i = 1; i <= 5; ++i)
+        postMessage(1, "message " + std::to_string(i));
     fixture.terminal.keys = {'x'};
     // Check the first page as it stands at the pause.
     std::vector<std::string> firstPage;
@@ -64,7 +65,8 @@ TEST(MessageLine, FiveMessagesMakeTwoPagesWithAPause) {
 
 TEST(MessageLine, PausePromptShowsAfterFourLines) {
     ScreenFixture fixture;
-    for (int i = 1; i <= 5; ++i) postMessage(0, std::string(40, static_cast<char>('a' + i)));
+    for (int i = 1; i <= 5; ++i)
+        postMessage(0, std::string(40, static_cast<char>('a' + i)));
     // No key: the pause stops the display, leaving the first page on screen.
     EXPECT_THROW(showPendingMessages(), KeysExhausted);
     EXPECT_EQ(fixture.terminal.row(17), "  " + std::string(40, 'b'));

@@ -20,7 +20,8 @@ std::vector<Frame> chainOf(int count) {
 std::vector<std::string> linesOf(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
     return lines;
 }
 
@@ -44,7 +45,8 @@ TEST(ErrorReport, ElidesFramesBeyondTwentyOne) {
     ASSERT_EQ(lines.size(), 23u);
     EXPECT_EQ(lines[21], "f20 called from f21 at src/unit.cpp:120");
     EXPECT_EQ(lines[22], "[... 9 more elided...]");
-    for (const std::string& line : lines) EXPECT_EQ(line.find("[entry point]"), std::string::npos);
+    for (const std::string& line : lines)
+        EXPECT_EQ(line.find("[entry point]"), std::string::npos);
 }
 
 TEST(ErrorReport, AnonymousFramesNameTheirContainer) {
@@ -76,7 +78,9 @@ TEST(ErrorReport, FunctionNamesFromDemangledSymbols) {
     }
 }
 
-[[gnu::noinline]] void raiseFromHere() { raiseError("Test failure", 42); }
+[[gnu::noinline]] void raiseFromHere() {
+    raiseError("Test failure", 42);
+}
 
 [[gnu::noinline]] void callRaiser() {
     raiseFromHere();

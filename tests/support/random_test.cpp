@@ -12,12 +12,14 @@ namespace {
 std::vector<int32_t> draws(int32_t seed, int count) {
     seedRandom(seed);
     std::vector<int32_t> out;
-    for (int i = 0; i < count; ++i) out.push_back(nextRandom());
+    for (int i = 0; i < count; ++i)
+        out.push_back(nextRandom());
     return out;
 }
 
 TEST(Random, SeedZeroDrawsZeroForEver) {
-    for (int32_t value : draws(0, 200)) EXPECT_EQ(value, 0);
+    for (int32_t value : draws(0, 200))
+        EXPECT_EQ(value, 0);
 }
 
 TEST(Random, EqualSeedsGiveEqualSequences) {
@@ -84,9 +86,11 @@ TEST(Random, SeedingFollowsTheCongruentialSequence) {
             x = product % 2147483647LL;
             u[k] = static_cast<int32_t>(x < 0 ? -x : x);
         }
-        for (int k = 0; k < 55; ++k) EXPECT_EQ(randomState().ring[k], u[55 - k]) << seed;
+        for (int k = 0; k < 55; ++k)
+            EXPECT_EQ(randomState().ring[k], u[55 - k]) << seed;
         // Draw 1 is made from u1 and u32.
-        int64_t sum = static_cast<int32_t>(static_cast<uint32_t>(u[1]) + static_cast<uint32_t>(u[32]));
+        int64_t sum =
+            static_cast<int32_t>(static_cast<uint32_t>(u[1]) + static_cast<uint32_t>(u[32]));
         int64_t r = sum % 2147483647LL;
         if (r < 0) r += 2147483647LL;
         EXPECT_EQ(nextRandom(), r) << seed;
