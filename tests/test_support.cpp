@@ -49,6 +49,65 @@ std::shared_ptr<Creature> addCreature(SectorTable& table, Position at, CreatureK
     return creature;
 }
 
+std::vector<SectorCoord> blockAround(SectorCoord c) {
+    std::vector<SectorCoord> coords;
+    for (int32_t a = -1; a <= 1; ++a)
+        for (int32_t b = -1; b <= 1; ++b)
+            coords.push_back(SectorCoord{c.sx + a, c.sy + b, c.sz});
+    return coords;
+}
+
+std::unique_ptr<LevelRecord> worldAround(const std::vector<SectorCoord>& centres,
+                                         const std::string& store) {
+    auto level = levelWith({}, store);
+    for (SectorCoord centre : centres)
+        for (SectorCoord c : blockAround(centre))
+            if (!hasSlot(level->sectors, c)) addSector(level->sectors, c);
+    return level;
+}
+
+void stampSector(SectorTable& table, SectorCoord c, int32_t turn) {
+    for (auto& column : findSector(table, c)->cells)
+        for (Cell& cell : column)
+            cell.lastSeen = turn;
+}
+
+void fillTerrain(SectorTable& table, Terrain terrain) {
+    for (SectorCoord c : slotCoords(table))
+        if (isInMemory(table, c))
+            for (auto& column : findSector(table, c)->cells)
+                for (Cell& cell : column)
+                    cell.terrain = terrain;
+}
+
+// Draw n is the previous draw plus the value 32 places back in the ring
+// (wrapped into [0, M - 1]), so the differences of the wanted values go into
+// the far part of the ring, and the slot before the write cursor starts at
+// 0. A difference may be negative; the sum is then the wanted value itself.
+void scriptDraws(const std::vector<int32_t>& values) {
+    constexpr int32_t modulus = 2147483647;
+    if (values.size() > 31) throw std::invalid_argument("at most 31 scripted draws");
+    RandomState& state = randomState();
+    state.ring.fill(0);
+    state.write = 0;
+    state.previous = 54;
+    state.far = 23;
+    int32_t before = 0;
+    for (size_t i = 0; i < values.size(); ++i) {
+        if (values[i] < 0 || values[i] >= modulus) throw std::invalid_argument("raw draw range");
+        state.ring[23 + i] = values[i] - before;
+        before = values[i];
+    }
+}
+
+int drawsSince(const RandomState& before) {
+    return (randomState().write - before.write + 55) % 55;
+}
+
+std::ostream& operator<<(std::ostream& os, const Raised& raised) {
+    return os << "\"" << raised.message << "\" (code " << raised.code << ")";
+}
+
 ScreenFixture::ScreenFixture() {
     messageQueue().clear();
     setScreen(&terminal);

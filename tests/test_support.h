@@ -4,12 +4,22 @@
 #include "display/screen.h"
 #include "display/virtual_screen.h"
 #include "labyrinth/sector.h"
+#include "support/errors.h"
 #include "support/random.h"
 
 #include <filesystem>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
+
+namespace dunvale {
+// Readable failures for squares.
+inline void PrintTo(const Position& p, std::ostream* os) {
+    *os << "(" << p.sector.sx << "," << p.sector.sy << "," << p.sector.sz << ")[" << p.x << ","
+        << p.y << "]";
+}
+} // namespace dunvale
 
 namespace dunvale::testing {
 
@@ -38,6 +48,59 @@ std::unique_ptr<LevelRecord> levelWith(const std::vector<SectorCoord>& coords,
 // A creature put into the sector that holds `at`.
 std::shared_ptr<Creature> addCreature(SectorTable& table, Position at, CreatureKind kind,
                                       int32_t level, int32_t id = 1000);
+
+// The sector at c and its eight neighbours on the same level.
+std::vector<SectorCoord> blockAround(SectorCoord c);
+
+// Open floor: every sector within one of the given centres on their levels,
+// so that entering any centre builds nothing new.
+std::unique_ptr<LevelRecord> worldAround(const std::vector<SectorCoord>& centres,
+                                         const std::string& store = "");
+
+// Every square of the sector at c last seen at `turn`.
+void stampSector(SectorTable& table, SectorCoord c, int32_t turn);
+
+// Every square of every sector in memory given the terrain.
+void fillTerrain(SectorTable& table, Terrain terrain);
+
+// Restores the generator when a test ends, so tests do not leak draws.
+struct RandomGuard {
+    RandomState saved = randomState();
+    ~RandomGuard() { randomState() = saved; }
+};
+
+// Lays chosen values into the generator's ring so that a test decides every
+// draw: each raw value v makes randomBelow(n) give v % n and randomIn(lo, hi)
+// give lo + v % (hi - lo + 1). Up to 31 values; the draws after them repeat
+// the last one for a while.
+void scriptDraws(const std::vector<int32_t>& values);
+
+// How many draws were made since `before` was taken (fewer than 55).
+int drawsSince(const RandomState& before);
+
+// How many draws `action` makes (fewer than 55).
+template <typename Action> int drawsDuring(Action&& action) {
+    const RandomState before = randomState();
+    action();
+    return drawsSince(before);
+}
+
+// What an action raised, to be compared in one expectation.
+struct Raised {
+    std::string message;
+    int32_t code = 0;
+    bool operator==(const Raised&) const = default;
+};
+std::ostream& operator<<(std::ostream& os, const Raised& raised);
+
+template <typename Action> Raised raisedBy(Action&& action) {
+    try {
+        action();
+    } catch (const RuntimeError& error) {
+        return Raised{error.message, error.code};
+    }
+    return Raised{"(nothing raised)", 0};
+}
 
 // Installs a virtual screen for the time of a test and empties the message
 // queue before and after.

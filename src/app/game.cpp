@@ -131,6 +131,10 @@ Outcome playOneGame() {
 }
 
 int runProgram(Terminal& terminal, std::ostream& report, int32_t seed) {
+    // What a fresh process starts with, also when one process plays many
+    // games (tests, the soak).
+    creatureCounter() = 0;
+    messageQueue().clear();
     try {
         gameMain(terminal, seed);
     } catch (const RuntimeError& error) {
