@@ -41,10 +41,10 @@ struct TmuxGame {
         FILE* out = fopen(script.c_str(), "w");
         if (out != nullptr) {
             fprintf(out,
-                    "trap true INT\nHOME=%s %s\necho EXIT=$?\n"
+                    "trap true INT\necho $$ > %s/shell.pid\nHOME=%s %s\necho EXIT=$?\n"
                     "stty -a | grep -o -e ' icanon' -e ' echo ' | tr -d '\\n'\n"
                     "echo\necho DONE\nsleep 60\n",
-                    home.c_str(), DUNVALE_GAME_PATH);
+                    home.c_str(), home.c_str(), DUNVALE_GAME_PATH);
             fclose(out);
         }
         run(tmuxCommand + " new-session -d -s game -x " + std::to_string(columns) + " -y " +
@@ -106,7 +106,7 @@ TEST(RealTerminal, SignalsRestoreTheTerminal) {
             game.keys("C-c");
         else
             // The game is the child of the pane's shell.
-            run("pkill -TERM -P $(" + tmuxCommand + " display -p -t game '#{pane_pid}')");
+            run("pkill -TERM -P $(cat " + game.home + "/shell.pid)");
         std::string s = game.waitFor("DONE");
         EXPECT_NE(s.find(c.status), std::string::npos) << c.how << "\n" << s;
         EXPECT_NE(s.find(" icanon echo"), std::string::npos) << c.how << "\n" << s;
