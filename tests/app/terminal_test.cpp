@@ -12,8 +12,11 @@
 
 namespace {
 
-// One private tmux server per test run.
-const std::string tmuxCommand = "tmux -L dunvale-test-" + std::to_string(getpid());
+// A private tmux server for each game.
+std::string newTmuxCommand() {
+    static int games = 0;
+    return "tmux -L dunvale-test-" + std::to_string(getpid()) + "-" + std::to_string(++games);
+}
 
 std::string run(const std::string& command) {
     std::string output;
@@ -31,6 +34,7 @@ void pause(int milliseconds) {
 }
 
 struct TmuxGame {
+    std::string tmuxCommand = newTmuxCommand();
     std::string home;
     explicit TmuxGame(int columns, int rows) {
         char pattern[] = "/tmp/dunvale-tmux-XXXXXX";
@@ -86,9 +90,9 @@ TEST(RealTerminal, ResizeRepaintsTheWholeScreen) {
     TmuxGame game(79, 24);
     std::string before = game.waitFor("Good luck!");
     ASSERT_NE(before.find("Controls (F1)"), std::string::npos) << before;
-    run(tmuxCommand + " resize-window -t game -x 50 -y 12");
+    run(game.tmuxCommand + " resize-window -t game -x 50 -y 12");
     pause(300);
-    run(tmuxCommand + " resize-window -t game -x 79 -y 24");
+    run(game.tmuxCommand + " resize-window -t game -x 79 -y 24");
     pause(400);
     EXPECT_EQ(game.screen(), before);
 }
