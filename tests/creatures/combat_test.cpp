@@ -1,34 +1,29 @@
 #include "creatures/combat.h"
 
-#include "creatures/scripted_draws.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <set>
 #include <string>
+#include <tuple>
 
 namespace dunvale {
 namespace {
 
-using testing::addCreature;
-using testing::drawsSince;
-using testing::levelWith;
-using testing::RandomGuard;
-using testing::scriptDraws;
+using namespace dunvale::testing;
+using Effects = std::vector<TimedEffect>;
 
 const SectorCoord home{0, 0, 0};
-
-Item weapon(int32_t grade) {
-    return Item{ItemClass::Weapon, grade};
-}
-Item armour(int32_t grade) {
-    return Item{ItemClass::Armour, grade};
-}
+constexpr EffectKind might = EffectKind::Might;
+constexpr EffectKind protection = EffectKind::Protection;
+constexpr EffectKind poison = EffectKind::Poison;
+constexpr EffectKind regeneration = EffectKind::Regeneration;
 
 class Combat : public ::testing::Test {
   protected:
-    testing::ScreenFixture screen;
+    ScreenFixture screen;
     RandomGuard guard;
     std::unique_ptr<LevelRecord> level = levelWith({home, {1, 0, 0}});
     Player player;
@@ -53,13 +48,6 @@ class Combat : public ::testing::Test {
         return -1;
     }
 };
-
-// The damage of one blow that is scripted to hit, from the health lost.
-int32_t blow(Creature& target, Player& player, LevelRecord& level) {
-    int32_t before = target.health;
-    playerAttacks(target, player, level);
-    return before - target.health;
-}
 
 TEST_F(Combat, AtCombatZeroEveryHitDoesExactlyOne) {
     seedRandom(2024);
@@ -86,122 +74,134 @@ TEST_F(Combat, AtCombatZeroEveryHitDoesExactlyOne) {
 }
 
 TEST_F(Combat, BaseDamageGrowsWithCombat) {
-    struct Case {
-        int32_t combat;
-        std::set<int32_t> damages;
-    };
-    const Case cases[] = {
-        {0, {1}},
-        {1, {2}},
-        {3, {4, 5, 6, 7, 8, 9, 10}},
-    };
-    for (const Case& c : cases) {
+    const std::pair<int32_t, std::set<int32_t>> cases[] = {
+        {0, {1}}, {1, {2}}, {3, {4, 5, 6, 7, 8, 9, 10}}};
+    for (const auto& [combat, damages] : cases) {
         std::set<int32_t> seen;
         for (int32_t seed = 1; seed <= 400; ++seed) {
             seedRandom(seed);
-            player.skills.combat = c.combat;
+            player.skills.combat = combat;
             auto target = creature(CreatureKind::Bat, 1, 100000, seed);
-            RandomState before = randomState();
-            int32_t lost = blow(*target, player, *level);
-            if (drawsSince(before) == 2) {
+            int made = drawsDuring([&] { playerAttacks(*target, player, *level); });
+            int32_t lost = 100000 - target->health;
+            if (made == 2) {
                 EXPECT_EQ(lost, 0) << "a miss";
                 continue;
             }
-            EXPECT_EQ(drawsSince(before), 3);
+            EXPECT_EQ(made, 3);
             seen.insert(lost);
         }
-        EXPECT_EQ(seen, c.damages) << "combat " << c.combat;
+        EXPECT_EQ(seen, damages) << "combat " << combat;
     }
 }
 
-TEST_F(Combat, KnifeAddsOneRollOfOneToOnePlusCombat) {
-    player.skills.combat = 2;
-    player.equipment.weapon = weapon(0);
-    auto rat = creature(CreatureKind::GiantRat, 6, 100);
-    // Hit (3 against 0); base 2 + 2 = 4; one roll; that roll 1 + 2 = 3.
-    scriptDraws({3, 0, 2, 0, 2});
-    RandomState before = randomState();
-    playerAttacks(*rat, player, *level);
-    EXPECT_EQ(drawsSince(before), 5);
-    EXPECT_EQ(rat->health, 100 - (4 + 1) - (3 + 1));
-    EXPECT_EQ(said(), "You hit the giant rat.");
-}
-
-TEST_F(Combat, GreatSwordAddsFiveToTwentyFiveRolls) {
-    player.equipment.weapon = weapon(4);
+// The player's blow on scripted draws: attack roll, defence roll, base, then
+// the weapon's count of rolls and each roll. Effects stay as they were unless
+// the case says otherwise.
+TEST_F(Combat, PlayerBlows) {
     struct Case {
-        int32_t countDraw, rollDraw;
-        int rolls;
-        int32_t damage;
+        const char* what;
+        CreatureKind kind;
+        int32_t level;
+        std::vector<int32_t> draws;
+        int drawsMade;
+        int32_t healthAfter;
+        std::string said;
+        Effects effects = {};
+        std::optional<Effects> effectsAfter = {};
+        int32_t weapon = -1;
+        int32_t combat = 0;
+        int32_t health = -1; // level squared
     };
-    // Combat 0: base 1; rolls in [1, 5] + 1.
-    const Case cases[] = {
-        {0, 0, 5, 1 + 5 * 2},
-        {0, 4, 5, 1 + 5 * 6},
-        {20, 0, 25, 1 + 25 * 2},
-        {20, 4, 25, 1 + 25 * 6},
+    std::vector<Case> cases = {
+        // Hit (3 against 0); base 2 + 2 = 4; one roll; that roll 1 + 2 = 3.
+        {"knife adds one roll of 1 to 1 + combat",
+         CreatureKind::GiantRat,
+         6,
+         {3, 0, 2, 0, 2},
+         5,
+         100 - (4 + 1) - (3 + 1),
+         "You hit the giant rat.",
+         {},
+         {},
+         0,
+         2,
+         100},
+        {"a miss leaves might alone",
+         CreatureKind::GiantRat,
+         6,
+         {0, 1},
+         2,
+         36,
+         "You miss the giant rat.",
+         {{might, 3}}},
+        // 50000 squared does not fit: 2500000000 wraps to -1794967296, so the
+        // blow is -1794967295 and the creature's health rises by that much.
+        {"huge might wraps around",
+         CreatureKind::Bat,
+         2,
+         {1, 0, 0},
+         3,
+         1794967299,
+         "You hit the bat.",
+         {{might, 50000}},
+         Effects{{might, 49999}}},
     };
-    for (const Case& c : cases) {
-        auto vampire = creature(CreatureKind::Vampire, 30);
-        std::vector<int32_t> draws{1, 0, 0, c.countDraw};
-        for (int i = 0; i < c.rolls; ++i)
-            draws.push_back(c.rollDraw);
+    // A great sword at combat 0: base 1, then 5 to 25 rolls in [1, 5] + 1.
+    for (auto [countDraw, rollDraw, rolls, damage] :
+         {std::array{0, 0, 5, 1 + 5 * 2}, std::array{0, 4, 5, 1 + 5 * 6},
+          std::array{20, 0, 25, 1 + 25 * 2}, std::array{20, 4, 25, 1 + 25 * 6}}) {
+        std::vector<int32_t> draws{1, 0, 0, countDraw};
+        draws.insert(draws.end(), static_cast<size_t>(rolls), rollDraw);
         draws.push_back(17); // the next draw, not to be made
-        scriptDraws(draws);
-        RandomState before = randomState();
-        playerAttacks(*vampire, player, *level);
-        EXPECT_EQ(drawsSince(before), 4 + c.rolls);
-        EXPECT_EQ(vampire->health, 900 - c.damage);
+        cases.push_back({"great sword",
+                         CreatureKind::Vampire,
+                         30,
+                         draws,
+                         4 + rolls,
+                         900 - damage,
+                         "You hit the vampire.",
+                         {},
+                         {},
+                         4});
     }
-}
-
-TEST_F(Combat, MightAddsTheSquareOfItsTurnsAndWearsByOneABlow) {
-    struct Case {
-        std::vector<TimedEffect> effects;
-        int32_t damage;
-        std::vector<TimedEffect> after;
-    };
-    const Case cases[] = {
-        {{{EffectKind::Might, 3}}, 1 + 9, {{EffectKind::Might, 2}}},
-        {{{EffectKind::Might, 30}}, 1 + 900, {{EffectKind::Might, 29}}},
-        {{{EffectKind::Might, 3}, {EffectKind::Protection, 40}, {EffectKind::Might, 2}},
+    // Might adds the square of its turns and wears by one a blow.
+    const std::tuple<Effects, int32_t, Effects> mights[] = {
+        {{{might, 3}}, 1 + 9, {{might, 2}}},
+        {{{might, 30}}, 1 + 900, {{might, 29}}},
+        {{{might, 3}, {protection, 40}, {might, 2}},
          1 + 9 + 4,
-         {{EffectKind::Might, 2}, {EffectKind::Protection, 40}, {EffectKind::Might, 1}}},
-        {{{EffectKind::Poison, 5}, {EffectKind::Regeneration, 7}},
-         1,
-         {{EffectKind::Poison, 5}, {EffectKind::Regeneration, 7}}},
+         {{might, 2}, {protection, 40}, {might, 1}}},
+        {{{poison, 5}, {regeneration, 7}}, 1, {{poison, 5}, {regeneration, 7}}},
     };
+    for (const auto& [effects, damage, after] : mights)
+        cases.push_back({"might",
+                         CreatureKind::Vampire,
+                         30,
+                         {1, 0, 0},
+                         3,
+                         5000 - damage,
+                         "You hit the vampire.",
+                         effects,
+                         after,
+                         -1,
+                         0,
+                         5000});
+    int32_t id = 1;
     for (const Case& c : cases) {
-        auto vampire = creature(CreatureKind::Vampire, 30, 5000);
+        SCOPED_TRACE(c.what);
+        messageQueue().clear();
+        player = Player{};
+        player.skills.combat = c.combat;
+        if (c.weapon >= 0) player.equipment.weapon = Item{ItemClass::Weapon, c.weapon};
         player.effects = c.effects;
-        scriptDraws({1, 0, 0});
-        playerAttacks(*vampire, player, *level);
-        EXPECT_EQ(vampire->health, 5000 - c.damage);
-        EXPECT_EQ(player.effects, c.after);
+        auto target = creature(c.kind, c.level, c.health, id++);
+        scriptDraws(c.draws);
+        EXPECT_EQ(drawsDuring([&] { playerAttacks(*target, player, *level); }), c.drawsMade);
+        EXPECT_EQ(target->health, c.healthAfter);
+        EXPECT_EQ(said(), c.said);
+        EXPECT_EQ(player.effects, c.effectsAfter.value_or(c.effects));
     }
-}
-
-TEST_F(Combat, AMissLeavesMightAlone) {
-    player.effects = {{EffectKind::Might, 3}};
-    auto rat = creature(CreatureKind::GiantRat, 6);
-    scriptDraws({0, 1});
-    RandomState before = randomState();
-    playerAttacks(*rat, player, *level);
-    EXPECT_EQ(drawsSince(before), 2);
-    EXPECT_EQ(rat->health, 36);
-    EXPECT_EQ(player.effects.front().turnsLeft, 3);
-    EXPECT_EQ(said(), "You miss the giant rat.");
-}
-
-TEST_F(Combat, HugeMightWrapsAround) {
-    // 50000 squared does not fit: 2500000000 wraps to -1794967296, so the
-    // blow is -1794967295 and the creature's health rises by that much.
-    player.effects = {{EffectKind::Might, 50000}};
-    auto bat = creature(CreatureKind::Bat, 2);
-    scriptDraws({1, 0, 0});
-    playerAttacks(*bat, player, *level);
-    EXPECT_EQ(bat->health, 1794967299);
-    EXPECT_EQ(said(), "You hit the bat.");
 }
 
 TEST_F(Combat, WhenAKillTeachesACombatLevel) {
@@ -220,17 +220,15 @@ TEST_F(Combat, WhenAKillTeachesACombatLevel) {
         auto bystander = creature(CreatureKind::Bat, 1, 1, 8);
         // The player's roll is the highest it can be; the creature's 0.
         scriptDraws({c.combat + 1, 0, 0, c.roll - 1});
-        RandomState before = randomState();
-        playerAttacks(*target, player, *level);
-        EXPECT_EQ(drawsSince(before), 4);
+        EXPECT_EQ(drawsDuring([&] { playerAttacks(*target, player, *level); }), 4);
         EXPECT_EQ(player.skills.combat, c.combat + (c.gains ? 1 : 0));
         EXPECT_EQ(messageQueue().front().text, "You kill the mummy!");
         EXPECT_EQ(flagOf("You gain a combat skill level!"), c.gains ? 1 : -1);
         // Only the dead one leaves its sector's list.
-        const auto& list = findSector(level->sectors, home)->creatures;
+        auto& list = findSector(level->sectors, home)->creatures;
         ASSERT_EQ(list.size(), 1u);
         EXPECT_EQ(list.front(), bystander);
-        findSector(level->sectors, home)->creatures.clear();
+        list.clear();
     }
 }
 
@@ -245,141 +243,210 @@ TEST_F(Combat, TheDeadLeaveTheListOfTheirOwnSector) {
     EXPECT_EQ(list.front(), same);
 }
 
-TEST_F(Combat, CreaturesMissAndHit) {
-    player.skills.combat = 3;
-    auto rat = creature(CreatureKind::GiantRat, 5);
-    scriptDraws({3, 0});
-    RandomState before = randomState();
-    creatureAttacks(*rat, player);
-    EXPECT_EQ(drawsSince(before), 2);
-    EXPECT_EQ(said(), "The giant rat misses you!");
-    EXPECT_EQ(player.energy, 100);
-
-    messageQueue().clear();
-    auto skeleton = creature(CreatureKind::Skeleton, 15, -1, 1001);
-    scriptDraws({3, 3, 0}); // a tie hits
-    creatureAttacks(*skeleton, player);
-    EXPECT_EQ(said(), "The skeleton hits you!");
-    EXPECT_EQ(player.energy, 100 - (5 + 1));
-}
-
-TEST_F(Combat, DamageByKind) {
+// A creature's blow on scripted draws: dodge roll, strike roll, damage die,
+// armour rounds, then a lingering touch. Always checked besides: the low
+// energy warning comes exactly when the blow leaves 1 to 19, the game ends
+// below 1, and only a vampire gains what got through.
+TEST_F(Combat, CreatureBlows) {
     struct Case {
+        const char* what;
         CreatureKind kind;
-        int32_t level, dieDraw, damage;
+        int32_t level;
+        std::vector<int32_t> draws;
+        int drawsMade;
+        int32_t energyAfter;
+        std::string said;
+        Effects effects = {};
+        std::optional<Effects> effectsAfter = {};
+        int32_t armour = -1;
+        int32_t combat = 0;
+        int32_t energy = 100;
     };
-    const Case cases[] = {
-        // Level 10: 1d15 + 3.
-        {CreatureKind::GiantRat, 10, 14, 18}, {CreatureKind::Mummy, 10, 14, 36},
-        {CreatureKind::Bat, 10, 14, 9},       {CreatureKind::GiantSpider, 10, 14, 14}, // 18 * 4 / 5
-        {CreatureKind::Skeleton, 10, 0, 4},   {CreatureKind::Wraith, 10, 0, 1},        // 4 / 3
-        {CreatureKind::Bat, 1, 0, 0}, // 1d1 + 0 halves to nothing, still "taken"
+    using K = CreatureKind;
+    std::vector<Case> cases = {
+        {"a miss", K::GiantRat, 5, {3, 0}, 2, 100, "The giant rat misses you!", {}, {}, -1, 3},
+        {"a tie hits",
+         K::Skeleton,
+         15,
+         {3, 3, 0},
+         3,
+         100 - (5 + 1),
+         "The skeleton hits you!",
+         {},
+         {},
+         -1,
+         3},
+        // Level 10: 1d15 + 3, highest 18, lowest 4.
+        {"rat", K::GiantRat, 10, {0, 0, 14}, 3, 100 - 18, "The giant rat bites you!"},
+        {"mummy doubles",
+         K::Mummy,
+         10,
+         {0, 0, 14, 5},
+         4,
+         100 - 36,
+         "The mummy bites you! The wound feels infected.",
+         {},
+         Effects{{poison, 15}}},
+        {"bat halves", K::Bat, 10, {0, 0, 14}, 3, 100 - 9, "The bat bites you!"},
+        // The spider's poison roll is a 6: no poison.
+        {"spider takes four fifths",
+         K::GiantSpider,
+         10,
+         {0, 0, 14, 5},
+         4,
+         100 - 18 * 4 / 5,
+         "The giant spider bites you!"},
+        {"skeleton", K::Skeleton, 10, {0, 0, 0}, 3, 100 - 4, "The skeleton bites you!"},
+        {"wraith takes a third", K::Wraith, 10, {0, 0, 0}, 3, 100 - 4 / 3, "The wraith bites you!"},
+        {"1d1 + 0 halves to nothing, still taken",
+         K::Bat,
+         1,
+         {0, 0, 0},
+         3,
+         100,
+         "The bat bites you!"},
+        // 1d30 + 6 rolled at its highest: 36; no armour rounds.
+        {"wraith ignores armour but strikes at a third",
+         K::Wraith,
+         20,
+         {0, 0, 29, 0, 0},
+         3,
+         100 - 12,
+         "The wraith hits you!",
+         {},
+         {},
+         3},
+        // 1d24 + 5 at its highest: 29. Cuts: [19, 29] -> 29 - 1 = 28;
+        // [18, 28] -> 28 - 1 = 27; [18, 27] -> 18 - 1 = 17.
+        {"chain mail cuts three times",
+         K::Skeleton,
+         16,
+         {0, 0, 23, 10, 10, 0, 9},
+         6,
+         100 - 17,
+         "The skeleton hits you!",
+         {},
+         {},
+         2},
+        // 1d3 at its highest: 3. Cut [2, 3] -> 1; cut [0, 1] -> -1: absorbed,
+        // the third round is not rolled and protection is not reached.
+        {"armour absorbs as soon as the blow falls below 1",
+         K::GiantRat,
+         2,
+         {0, 0, 2, 0, 0, 9},
+         5,
+         100,
+         "The giant rat bites you! Your armour absorbs the blow.",
+         {{protection, 5}},
+         {},
+         2},
+        // 1d9 + 2 = 10; padded clothes: [6, 10] -> 10 - 1 = 9; protection 5 -> 4.
+        {"armour comes before protection",
+         K::GiantRat,
+         6,
+         {0, 0, 7, 4},
+         4,
+         96,
+         "The giant rat bites you!",
+         {{protection, 5}},
+         Effects{{protection, 4}},
+         0},
+        // A skeleton below level 15 bites; 1d9 + 2 = 10.
+        {"protection stops at the first entry that is enough",
+         K::Skeleton,
+         6,
+         {0, 0, 7},
+         3,
+         100,
+         "The skeleton bites you! The attack doesn't break your skin.",
+         {{protection, 40}, {protection, 35}},
+         Effects{{protection, 39}, {protection, 35}}},
+        {"protection entries each take their share: 10 - 3 - 2",
+         K::GiantRat,
+         6,
+         {0, 0, 7},
+         3,
+         95,
+         "The giant rat bites you!",
+         {{protection, 3}, {poison, 5}, {protection, 2}},
+         Effects{{protection, 2}, {poison, 5}, {protection, 1}}},
+        // 1d37 + 8 at its lowest: 9, doubled 18; poison for 10 + 5 turns.
+        {"mummy infects even with a killing blow",
+         K::Mummy,
+         25,
+         {0, 0, 0, 5},
+         4,
+         -8,
+         "The mummy hits you! The wound feels infected.",
+         {},
+         Effects{{poison, 15}},
+         -1,
+         0,
+         10},
+        // 1d45 + 10 at its lowest: 11, less 4; the vampire gains 7.
+        {"vampire gains the damage that got through",
+         K::Vampire,
+         30,
+         {0, 0, 0},
+         3,
+         93,
+         "The vampire hits you!",
+         {{protection, 4}},
+         Effects{{protection, 3}}},
     };
-    for (const Case& c : cases) {
-        player.energy = 100;
-        player.effects.clear();
-        auto attacker = creature(c.kind, c.level, 100);
-        // The spider's poison roll, if any, is a 6: no poison.
-        scriptDraws({0, 0, c.dieDraw, 5, 5});
-        creatureAttacks(*attacker, player);
-        EXPECT_EQ(player.energy, 100 - c.damage) << static_cast<int>(c.kind);
+    // Energy after a 1d6 + 1 blow of 6: warned below 20, ended below 1.
+    for (int32_t energy : {25, 26, 7, 6, -50}) {
+        const bool low = energy - 6 >= 1 && energy - 6 < 20;
+        cases.push_back(
+            {"energy after a blow",
+             K::GiantRat,
+             4,
+             {0, 0, 4},
+             3,
+             energy - 6,
+             low ? "The giant rat bites you! LOW ENERGY WARNING!" : "The giant rat bites you!",
+             {},
+             {},
+             -1,
+             0,
+             energy});
     }
-}
-
-TEST_F(Combat, WraithIgnoresArmourButStrikesAtAThird) {
-    player.equipment.armour = armour(3); // plate mail
-    auto wraith = creature(CreatureKind::Wraith, 20);
-    // 1d30 + 6 rolled at its highest: 36.
-    scriptDraws({0, 0, 29, 0, 0});
-    RandomState before = randomState();
-    creatureAttacks(*wraith, player);
-    EXPECT_EQ(drawsSince(before), 3) << "no armour rounds";
-    EXPECT_EQ(player.energy, 100 - 12);
-    EXPECT_EQ(said(), "The wraith hits you!");
-}
-
-TEST_F(Combat, ChainMailCutsThreeTimes) {
-    player.equipment.armour = armour(2);
-    auto skeleton = creature(CreatureKind::Skeleton, 16);
-    // 1d24 + 5 at its highest: 29. Cuts: [19, 29] -> 29 - 1 = 28;
-    // [18, 28] -> 28 - 1 = 27; [18, 27] -> 18 - 1 = 17.
-    scriptDraws({0, 0, 23, 10, 10, 0, 9});
-    RandomState before = randomState();
-    creatureAttacks(*skeleton, player);
-    EXPECT_EQ(drawsSince(before), 6);
-    EXPECT_EQ(player.energy, 100 - 17);
-}
-
-TEST_F(Combat, ArmourAbsorbsAsSoonAsTheBlowFallsBelowOne) {
-    player.equipment.armour = armour(2);
-    player.effects = {{EffectKind::Protection, 5}};
-    auto rat = creature(CreatureKind::GiantRat, 2);
-    // 1d3 at its highest: 3. Cut [2, 3] -> 1; cut [0, 1] -> -1: absorbed,
-    // and the third round is not rolled.
-    scriptDraws({0, 0, 2, 0, 0, 9});
-    RandomState before = randomState();
-    creatureAttacks(*rat, player);
-    EXPECT_EQ(drawsSince(before), 5);
-    EXPECT_EQ(player.energy, 100);
-    EXPECT_EQ(said(), "The giant rat bites you! Your armour absorbs the blow.");
-    EXPECT_EQ(player.effects.front().turnsLeft, 5) << "protection is not reached";
-}
-
-TEST_F(Combat, ArmourComesBeforeProtection) {
-    player.equipment.armour = armour(0);
-    player.effects = {{EffectKind::Protection, 5}};
-    auto rat = creature(CreatureKind::GiantRat, 6);
-    // 1d9 + 2 = 10; padded clothes: [6, 10] -> 10 - 1 = 9; protection 5 -> 4.
-    scriptDraws({0, 0, 7, 4});
-    creatureAttacks(*rat, player);
-    EXPECT_EQ(player.energy, 96);
-    EXPECT_EQ(player.effects.front().turnsLeft, 4);
-}
-
-TEST_F(Combat, ProtectionStopsAtTheFirstEntryThatIsEnough) {
-    player.effects = {{EffectKind::Protection, 40}, {EffectKind::Protection, 35}};
-    auto rat = creature(CreatureKind::GiantRat, 6);
-    scriptDraws({0, 0, 7}); // 1d9 + 2 = 10
-    creatureAttacks(*rat, player);
-    EXPECT_EQ(player.energy, 100);
-    EXPECT_EQ(said(), "The giant rat bites you! The attack doesn't break your skin.");
-    std::vector<TimedEffect> after{{EffectKind::Protection, 39}, {EffectKind::Protection, 35}};
-    EXPECT_EQ(player.effects, after);
-}
-
-TEST_F(Combat, ProtectionEntriesEachTakeTheirShare) {
-    player.effects = {
-        {EffectKind::Protection, 3}, {EffectKind::Poison, 5}, {EffectKind::Protection, 2}};
-    auto rat = creature(CreatureKind::GiantRat, 6);
-    scriptDraws({0, 0, 7}); // 10 - 3 - 2
-    creatureAttacks(*rat, player);
-    EXPECT_EQ(player.energy, 95);
-    std::vector<TimedEffect> after{
-        {EffectKind::Protection, 2}, {EffectKind::Poison, 5}, {EffectKind::Protection, 1}};
-    EXPECT_EQ(player.effects, after);
-}
-
-TEST_F(Combat, EnergyAfterABlow) {
-    struct Case {
-        int32_t energy;
-        int32_t after;
-        bool warned;
-        int32_t playing;
-    };
-    const Case cases[] = {
-        {25, 19, true, 1}, {26, 20, false, 1},   {7, 1, true, 1},
-        {6, 0, false, 0},  {-50, -56, false, 0},
-    };
+    // A level-10 spider (1d15 + 3 at its lowest: 4, four fifths 3) poisons
+    // on a roll of 1 or 2, for 5 + 10 turns.
+    for (int32_t roll = 1; roll <= 6; ++roll) {
+        const bool poisoned = roll <= 2;
+        cases.push_back({"spider's poison roll",
+                         K::GiantSpider,
+                         10,
+                         {0, 0, 0, roll - 1, 10},
+                         poisoned ? 5 : 4,
+                         97,
+                         poisoned ? "The giant spider bites you! The wound burns!"
+                                  : "The giant spider bites you!",
+                         {},
+                         poisoned ? Effects{{poison, 15}} : Effects{}});
+    }
+    int32_t id = 1;
     for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.what) + " from " + std::to_string(c.energy));
         messageQueue().clear();
+        player = Player{};
+        player.skills.combat = c.combat;
+        if (c.armour >= 0) player.equipment.armour = Item{ItemClass::Armour, c.armour};
         player.energy = c.energy;
-        player.playing = 1;
-        auto rat = creature(CreatureKind::GiantRat, 4);
-        scriptDraws({0, 0, 4}); // 1d6 + 1 = 6
-        creatureAttacks(*rat, player);
-        EXPECT_EQ(player.energy, c.after);
-        EXPECT_EQ(player.playing, c.playing);
-        EXPECT_EQ(flagOf("LOW ENERGY WARNING!"), c.warned ? 1 : -1) << c.energy;
+        player.effects = c.effects;
+        auto attacker = creature(c.kind, c.level, -1, id++);
+        const int32_t health = attacker->health;
+        scriptDraws(c.draws);
+        EXPECT_EQ(drawsDuring([&] { creatureAttacks(*attacker, player); }), c.drawsMade);
+        EXPECT_EQ(player.energy, c.energyAfter);
+        EXPECT_EQ(said(), c.said);
+        EXPECT_EQ(player.effects, c.effectsAfter.value_or(c.effects));
+        const bool warned = c.energyAfter >= 1 && c.energyAfter < 20 && c.energyAfter != c.energy;
+        EXPECT_EQ(flagOf("LOW ENERGY WARNING!"), warned ? 1 : -1);
+        EXPECT_EQ(player.playing, c.energyAfter >= 1 ? 1 : 0);
+        const int32_t gained = c.kind == K::Vampire ? c.energy - c.energyAfter : 0;
+        EXPECT_EQ(attacker->health, health + gained);
     }
 }
 
@@ -389,57 +456,11 @@ TEST_F(Combat, NoBlowAfterTheGameIsOver) {
         player.playing = playing;
         player.escaped = escaped;
         player.energy = 0;
-        RandomState before = randomState();
-        creatureAttacks(*vampire, player);
-        EXPECT_EQ(drawsSince(before), 0);
+        EXPECT_EQ(drawsDuring([&] { creatureAttacks(*vampire, player); }), 0);
         EXPECT_TRUE(messageQueue().empty());
         EXPECT_EQ(player.energy, 0);
         EXPECT_EQ(vampire->health, 900);
     }
-}
-
-TEST_F(Combat, MummyInfectsEvenWithAKillingBlow) {
-    player.energy = 10;
-    auto mummy = creature(CreatureKind::Mummy, 25);
-    // 1d37 + 8 at its lowest: 9, doubled 18; poison for 10 + 5 turns.
-    scriptDraws({0, 0, 0, 5});
-    RandomState before = randomState();
-    creatureAttacks(*mummy, player);
-    EXPECT_EQ(drawsSince(before), 4);
-    EXPECT_EQ(player.energy, -8);
-    EXPECT_EQ(player.playing, 0);
-    EXPECT_EQ(player.effects, (std::vector<TimedEffect>{{EffectKind::Poison, 15}}));
-    EXPECT_EQ(said(), "The mummy hits you! The wound feels infected.");
-}
-
-TEST_F(Combat, SpiderPoisonsOnOneOrTwo) {
-    for (int32_t roll = 1; roll <= 6; ++roll) {
-        messageQueue().clear();
-        player.effects.clear();
-        auto spider = creature(CreatureKind::GiantSpider, 10);
-        scriptDraws({0, 0, 0, roll - 1, 10});
-        RandomState before = randomState();
-        creatureAttacks(*spider, player);
-        bool poisoned = roll <= 2;
-        EXPECT_EQ(drawsSince(before), poisoned ? 5 : 4);
-        if (poisoned) {
-            EXPECT_EQ(player.effects, (std::vector<TimedEffect>{{EffectKind::Poison, 15}}));
-            EXPECT_EQ(said(), "The giant spider bites you! The wound burns!");
-        } else {
-            EXPECT_TRUE(player.effects.empty());
-            EXPECT_EQ(said(), "The giant spider bites you!");
-        }
-    }
-}
-
-TEST_F(Combat, VampireGainsTheDamageThatGotThrough) {
-    auto vampire = creature(CreatureKind::Vampire, 30);
-    player.effects = {{EffectKind::Protection, 4}};
-    scriptDraws({0, 0, 0}); // 1d45 + 10 at its lowest: 11, less 4
-    creatureAttacks(*vampire, player);
-    EXPECT_EQ(player.energy, 93);
-    EXPECT_EQ(vampire->health, 907) << "above its starting health";
-    EXPECT_EQ(said(), "The vampire hits you!");
 }
 
 } // namespace

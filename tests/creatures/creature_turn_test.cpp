@@ -44,9 +44,8 @@ struct Scene {
     void watch(Position p, CreatureKind kind, int32_t lvl) { creature = add(p, kind, lvl); }
     bool holds(SectorCoord c, int32_t id) {
         Sector* sector = findSector(level->sectors, c);
-        return sector != nullptr &&
-               std::any_of(sector->creatures.begin(), sector->creatures.end(),
-                           [&](const auto& other) { return other->id == id; });
+        return sector != nullptr && std::any_of(sector->creatures.begin(), sector->creatures.end(),
+                                                [&](const auto& other) { return other->id == id; });
     }
     // One pass of creature turns on the given draws; the draws it made.
     int run(const std::vector<int32_t>& draws) {
@@ -116,13 +115,17 @@ TEST_F(CreatureTurn, OnePassOfOneCreature) {
              s.walled({-1, 0, 0});
              s.watch(at({-1, 0, 0}, 9, 2), CreatureKind::Skeleton, 15);
          },
-         {1}, 1, at(home, 0, 2)},
+         {1},
+         1,
+         at(home, 0, 2)},
         {"acted this turn already",
          [](Scene& s) {
              s.watch(at(home, 2, 2), CreatureKind::GiantRat, 5);
              s.creature->lastActed = now;
          },
-         {}, 0, at(home, 2, 2)},
+         {},
+         0,
+         at(home, 2, 2)},
         {"never onto another creature, one candidate still drawn for",
          [](Scene& s) {
              s.watch(at(home, 2, 2), CreatureKind::GiantSpider, 10);
@@ -133,9 +136,13 @@ TEST_F(CreatureTurn, OnePassOfOneCreature) {
                          s.add(at(home, 2 + dx, 2 + dy), CreatureKind::Bat, 1, id++)->lastActed =
                              now; // they stand still this turn
          },
-         {0}, 1, at(home, 3, 3)},
+         {0},
+         1,
+         at(home, 3, 3)},
         {"wraith rests on a roll of 1 even next to the player",
-         [](Scene& s) { s.watch(at(home, 6, 6), CreatureKind::Wraith, 20); }, {0, 0, 0}, 1,
+         [](Scene& s) { s.watch(at(home, 6, 6), CreatureKind::Wraith, 20); },
+         {0, 0, 0},
+         1,
          at(home, 6, 6)},
         // Candidate 0 of a plain wander is the square to the south-west.
         {"mummy rolls 1", mummy, {0, 0}, 1, centre},
@@ -145,12 +152,25 @@ TEST_F(CreatureTurn, OnePassOfOneCreature) {
         {"bat's coin 0", bat, {0, 0, 0}, 2, at(home, 4, 4)},
         {"bat's coin 1 steps again", bat, {0, 1, 0}, 3, at(home, 3, 3)},
         {"bat rises into a hole when the player is a level up",
-         batUnderHole(CreatureKind::Bat, -3, at(up, 2, 2)), {0, 0}, 2, at(up, 5, 5)},
-        {"walkers do not rise", batUnderHole(CreatureKind::GiantRat, -3, at(up, 2, 2)), {0, 0}, 0,
+         batUnderHole(CreatureKind::Bat, -3, at(up, 2, 2)),
+         {0, 0},
+         2,
+         at(up, 5, 5)},
+        {"walkers do not rise",
+         batUnderHole(CreatureKind::GiantRat, -3, at(up, 2, 2)),
+         {0, 0},
+         0,
          centre},
         {"no hole above", batUnderHole(CreatureKind::Bat, 0, at(up, 2, 2)), {0, 0}, 1, centre},
-        {"player on the hole", batUnderHole(CreatureKind::Bat, -3, at(up, 5, 5)), {0, 0}, 1, centre},
-        {"player on the same level", batUnderHole(CreatureKind::Bat, -3, at(home, 1, 1)), {0, 0}, 1,
+        {"player on the hole",
+         batUnderHole(CreatureKind::Bat, -3, at(up, 5, 5)),
+         {0, 0},
+         1,
+         centre},
+        {"player on the same level",
+         batUnderHole(CreatureKind::Bat, -3, at(home, 1, 1)),
+         {0, 0},
+         1,
          centre},
         {"rising finds nothing where no sector was made",
          [](Scene& s) {
@@ -158,8 +178,13 @@ TEST_F(CreatureTurn, OnePassOfOneCreature) {
              s.player.position = at(up, 5, 5); // its sector was never made
              s.watch(at(home, 5, 5), CreatureKind::Bat, 2);
          },
-         {0, 0}, 1, centre},
-        {"stored sector is not entered, only the second-step draw", batBeside(true), {1, 0}, 1,
+         {0, 0},
+         1,
+         centre},
+        {"stored sector is not entered, only the second-step draw",
+         batBeside(true),
+         {1, 0},
+         1,
          at(east, 9, 5)},
         {"sector in memory is entered", batBeside(false), {1, 0}, 2, at({2, 0, 0}, 0, 5)},
     };
@@ -173,8 +198,9 @@ TEST_F(CreatureTurn, OnePassOfOneCreature) {
         EXPECT_EQ(s.creature->position, c.end);
         EXPECT_EQ(s.creature->lastActed, now);
         for (SectorCoord sc : slotCoords(s.level->sectors))
-            if (isInMemory(s.level->sectors, sc))
+            if (isInMemory(s.level->sectors, sc)) {
                 EXPECT_EQ(s.holds(sc, s.creature->id), sc == c.end.sector);
+            }
         EXPECT_EQ(s.player.energy, 100);
         EXPECT_TRUE(messageQueue().empty());
     }
@@ -246,7 +272,7 @@ Scene ratOnTrail(int32_t ownStamp, SectorCoord playerSector) {
 
 // A creature in a walled sector with one trap of each kind next to it.
 Scene amongTraps(CreatureKind kind, int32_t lvl, bool inView) {
-    Scene s({});
+    Scene s(std::vector<SectorCoord>{});
     s.walled(home);
     s.player.position = at(home, 1, 5);
     s.cell(at(home, 4, 4)).terrain = Terrain::Trapdoor;
@@ -289,20 +315,34 @@ TEST_F(CreatureTurn, CandidateSquaresInOrder) {
          },
          {},
          row({{4, 4}, {4, 5}, {4, 6}, {5, 4}, {5, 6}, {6, 4}, {6, 5}, {6, 6}})},
-        {"rat out of view keeps to the trail", [] { return ratOnTrail(12, home); }, {},
+        {"rat out of view keeps to the trail",
+         [] { return ratOnTrail(12, home); },
+         {},
          row({{4, 5}, {4, 6}, {5, 6}, {6, 5}})},
-        {"rat on a never-seen square may step anywhere", [] { return ratOnTrail(-1, home); }, {},
+        {"rat on a never-seen square may step anywhere",
+         [] { return ratOnTrail(-1, home); },
+         {},
          allButWall},
-        {"trail is only followed on the player's level", [] { return ratOnTrail(12, up); }, {},
+        {"trail is only followed on the player's level",
+         [] { return ratOnTrail(12, up); },
+         {},
          allButWall},
         {"skeleton crosses only the gas trap",
-         [] { return amongTraps(CreatureKind::Skeleton, 15, false); }, {}, row({{4, 5}})},
-        {"bat crosses all four traps", [] { return amongTraps(CreatureKind::Bat, 2, false); }, {},
+         [] { return amongTraps(CreatureKind::Skeleton, 15, false); },
+         {},
+         row({{4, 5}})},
+        {"bat crosses all four traps",
+         [] { return amongTraps(CreatureKind::Bat, 2, false); },
+         {},
          row({{4, 4}, {4, 5}, {4, 6}, {6, 5}})},
         // Chasing toward the player in the west: only the three western squares.
-        {"chasing skeleton", [] { return amongTraps(CreatureKind::Skeleton, 15, true); }, {},
+        {"chasing skeleton",
+         [] { return amongTraps(CreatureKind::Skeleton, 15, true); },
+         {},
          row({{4, 5}})},
-        {"chasing bat", [] { return amongTraps(CreatureKind::Bat, 2, true); }, {},
+        {"chasing bat",
+         [] { return amongTraps(CreatureKind::Bat, 2, true); },
+         {},
          row({{4, 4}, {4, 5}, {4, 6}})},
         {"wraith in line spreads on the other axis",
          [] {
@@ -310,7 +350,8 @@ TEST_F(CreatureTurn, CandidateSquaresInOrder) {
              s.watch(at(home, 5, 8), CreatureKind::Wraith, 20);
              return s;
          },
-         {1}, row({{4, 7}, {5, 7}, {6, 7}})},
+         {1},
+         row({{4, 7}, {5, 7}, {6, 7}})},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -419,9 +460,7 @@ TEST_F(CreatureTurn, WraithChasesDirectlyThroughWallsButNotUpOrDownSteps) {
         {"step -2", height(-2), false},
         {"opening", height(3), false},
         {"creature",
-         [](Scene& s, Cell&) {
-             s.add(at(home, 6, 6), CreatureKind::Bat, 1, 99)->lastActed = now;
-         },
+         [](Scene& s, Cell&) { s.add(at(home, 6, 6), CreatureKind::Bat, 1, 99)->lastActed = now; },
          false},
     };
     for (const Case& c : cases) {
