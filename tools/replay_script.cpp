@@ -50,8 +50,9 @@ std::string describeGameState(const Player& playerRecord, const LevelRecord& lev
     out << "treasure " << player->treasure << "\n";
     out << "flags " << player->playing << " " << player->escaped << "\n";
     out << "effects";
+    static const char* const effectNames[] = {"Protection", "Might", "Regeneration", "Poison"};
     for (const TimedEffect& effect : player->effects)
-        out << " " << static_cast<int>(effect.kind) << ":" << effect.turnsLeft;
+        out << " " << effectNames[static_cast<size_t>(effect.kind)] << ":" << effect.turnsLeft;
     out << "\ninventory";
     for (const auto& slot : player->inventory) {
         if (slot)

@@ -49,5 +49,23 @@ TEST(WinningGame, CancellingTheUsePromptKeepsTheScroll) {
     EXPECT_EQ(stateField(out, "turn"), "1");
 }
 
+TEST(ReplayState, LinesDescribeTheAdventurer) {
+    setGameStartObserver([](Player& player, LevelRecord&) {
+        player.inventory[0] = Item{ItemClass::Weapon, 1};
+        player.inventory[2] = Item{ItemClass::Potion, 1};
+        player.equipment.armour = Item{ItemClass::Armour, 3};
+        player.effects.push_back(TimedEffect{EffectKind::Poison, 4});
+    });
+    // Drink the regeneration potion: one turn passes.
+    std::string out = replay(9, "a2", true);
+    setGameStartObserver(nullptr);
+    EXPECT_EQ(stateField(out, "inventory"), "0.1 - - - - - - - - -");
+    EXPECT_EQ(stateField(out, "equipment"), "- 3");
+    std::string effects = stateField(out, "effects");
+    EXPECT_EQ(effects.rfind("Poison:3 Regeneration:", 0), 0u) << effects;
+    EXPECT_EQ(stateField(out, "turn"), "2");
+    EXPECT_EQ(stateField(out, "position"), "0 0 0 5 5");
+}
+
 } // namespace
 } // namespace dunvale
