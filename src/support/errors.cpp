@@ -177,9 +177,11 @@ std::vector<Frame> callChain(const RuntimeError& error) {
         if (places.size() == before)
             backtrace_syminfo(symbolState(), pc, collectSymbol, ignoreError, &places);
     }
+    // The chain starts after the raising function; whatever the capture itself
+    // put before it (a sanitizer's interceptor, say) goes too.
     size_t first = 0;
-    while (first < places.size() && isErrorMachinery(places[first].function))
-        ++first;
+    for (size_t i = 0; i < places.size() && i < 8; ++i)
+        if (isErrorMachinery(places[i].function)) first = i + 1;
     std::vector<Frame> frames;
     for (size_t i = first; i < places.size(); ++i) {
         Frame frame = frameForFunction(places[i].function);
