@@ -12,6 +12,7 @@
 #include "support/wrap.h"
 
 #include <algorithm>
+#include <array>
 #include <memory>
 #include <vector>
 
@@ -97,7 +98,10 @@ void moveCreature(LevelRecord& level, Creature& creature, Range xs, Range ys, bo
     int32_t startSeen = 0;
     if (trail) startSeen = cellAt(table, from).lastSeen;
 
-    std::vector<Position> candidates;
+    // At most the eight squares around and the one above.
+    std::array<Position, 9> candidates;
+    size_t count = 0;
+    auto offer = [&](Position t) { candidates[count++] = t; };
     for (int32_t dx = xs.lo; dx <= xs.hi; ++dx) {
         for (int32_t dy = ys.lo; dy <= ys.hi; ++dy) {
             if (dx == 0 && dy == 0) {
@@ -105,29 +109,28 @@ void moveCreature(LevelRecord& level, Creature& creature, Range xs, Range ys, bo
                 if (!flags.flying || from.sector.sz >= player.sector.sz) continue;
                 Position t = movePosition(from, 0, 0, 1);
                 Cell* above = findCell(table, t);
-                if (above != nullptr && above->elevation == -3 && t != player)
-                    candidates.push_back(t);
+                if (above != nullptr && above->elevation == -3 && t != player) offer(t);
                 continue;
             }
             Position t = movePosition(from, dx, dy, 0);
             if (wraith) {
                 if (wraithMayEnter(t, table) && wrapAbs(cellAt(table, t).elevation) <= 1 &&
                     t != player)
-                    candidates.push_back(t);
+                    offer(t);
                 continue;
             }
             if (!creatureMayEnter(table, t, flags.flying, flags.undead)) continue;
             if (trail && from.sector.sz == player.sector.sz) {
                 // The trail keeps a creature on squares seen at least as
                 // recently as its own.
-                if (startSeen <= cellAt(table, t).lastSeen) candidates.push_back(t);
+                if (startSeen <= cellAt(table, t).lastSeen) offer(t);
             } else if (t != player) {
-                candidates.push_back(t);
+                offer(t);
             }
         }
     }
-    if (candidates.empty()) return;
-    int32_t pick = randomBelow(static_cast<int32_t>(candidates.size()));
+    if (count == 0) return;
+    int32_t pick = randomBelow(static_cast<int32_t>(count));
     Position to = candidates[static_cast<size_t>(pick)];
     relocate(table, creature, from, to);
     creature.position = to;
@@ -250,8 +253,9 @@ void creatureTurns(Player& player, LevelRecord& level) {
 }
 
 bool creatureMayEnter(SectorTable& table, Position t, bool flying, bool undead) {
-    if (!isInMemory(table, t.sector)) return false;
-    Sector& sector = *findSector(table, t.sector);
+    Sector* held = sectorInMemory(table, t.sector);
+    if (held == nullptr) return false;
+    const Sector& sector = *held;
     const Cell& cell = sector.cells[t.x][t.y];
     // Through an opening to another level only the ground there counts, and
     // the dead walk no better than the living on it.
@@ -276,8 +280,9 @@ bool creatureMayEnter(SectorTable& table, Position t, bool flying, bool undead) 
 }
 
 bool wraithMayEnter(Position t, SectorTable& table) {
-    if (!isInMemory(table, t.sector)) return false;
-    Sector& sector = *findSector(table, t.sector);
+    Sector* held = sectorInMemory(table, t.sector);
+    if (held == nullptr) return false;
+    const Sector& sector = *held;
     const int32_t elevation = sector.cells[t.x][t.y].elevation;
     if (elevation == 3) return wraithMayEnter(movePosition(t, 0, 0, 1), table);
     if (elevation == -3) return wraithMayEnter(movePosition(t, 0, 0, -1), table);

@@ -1,20 +1,23 @@
 #include "display/virtual_screen.h"
 
+#include <algorithm>
+#include <cstdint>
+
 namespace dunvale {
 
 void VirtualScreen::writeText(Brightness brightness, Colour colour, const std::string& text,
                               int row, int column) {
     if (row < 0 || row >= screenRows) return;
-    for (size_t i = 0; i < text.size(); ++i) {
-        int c = column + static_cast<int>(i);
-        if (c < 0) continue;
-        if (c >= screenColumns) break;
-        ScreenCell& cell = cells[row][c];
-        cell.ch = text[i];
-        cell.written = true;
-        cell.coloured = colours;
-        cell.colour = colour;
-        cell.brightness = brightness;
+    // Only the part of the text that lands on the screen is written.
+    const int64_t length = static_cast<int64_t>(text.size());
+    const int64_t first = std::max<int64_t>(0, -int64_t{column});
+    const int64_t last = std::min<int64_t>(length, int64_t{screenColumns} - column);
+    const ScreenCell written{' ', true, colours, colour, brightness};
+    auto& line = cells[static_cast<size_t>(row)];
+    for (int64_t i = first; i < last; ++i) {
+        ScreenCell& cell = line[static_cast<size_t>(column + i)];
+        cell = written;
+        cell.ch = text[static_cast<size_t>(i)];
     }
 }
 

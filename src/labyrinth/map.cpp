@@ -40,6 +40,25 @@ size_t bucketOf(SectorCoord c) {
     return static_cast<size_t>(bucket);
 }
 
+// x + 3y + 9z differs for every pair of sectors in a 3x3x3 block, and 27
+// neighbouring values stay apart modulo 32: the sectors around the player
+// never push each other out.
+size_t recentIndex(SectorCoord c) {
+    const uint32_t mixed = static_cast<uint32_t>(c.sx) + 3u * static_cast<uint32_t>(c.sy) +
+                           9u * static_cast<uint32_t>(c.sz);
+    return mixed % recentSectorCount;
+}
+
+// The in-memory sector at c if it was looked up lately; null otherwise.
+Sector* recentSector(const SectorTable& table, SectorCoord c) {
+    const RecentSector& entry = table.recent[recentIndex(c)];
+    return entry.sector != nullptr && entry.coord == c ? entry.sector : nullptr;
+}
+
+void remember(SectorTable& table, SectorCoord c, Sector* sector) {
+    table.recent[recentIndex(c)] = RecentSector{c, sector};
+}
+
 } // namespace
 
 Position movePosition(Position p, int32_t dx, int32_t dy, int32_t dz) {
@@ -78,14 +97,28 @@ bool hasSlot(const SectorTable& table, SectorCoord c) {
 }
 
 bool isInMemory(const SectorTable& table, SectorCoord c) {
+    if (recentSector(table, c) != nullptr) return true;
     const SectorSlot* slot = findSlot(const_cast<SectorTable&>(table), c);
     return slot != nullptr && slot->sector != nullptr;
 }
 
+Sector* sectorInMemory(SectorTable& table, SectorCoord c) {
+    if (Sector* recent = recentSector(table, c)) return recent;
+    SectorSlot* slot = findSlot(table, c);
+    if (slot == nullptr || !slot->sector) return nullptr;
+    remember(table, c, slot->sector.get());
+    return slot->sector.get();
+}
+
 Sector* findSector(SectorTable& table, SectorCoord c) {
+    if (Sector* recent = recentSector(table, c)) return recent;
     SectorSlot* slot = findSlot(table, c);
     if (slot == nullptr) return nullptr;
-    if (slot->sector) return slot->sector.get();
+    if (slot->sector) {
+        remember(table, c, slot->sector.get());
+        return slot->sector.get();
+    }
+    // Loading puts the sector, which remembers it.
     return loadSector(table, c);
 }
 
@@ -96,10 +129,12 @@ Sector& putSector(SectorTable& table, SectorCoord c, std::unique_ptr<Sector> sec
     } else {
         table.buckets[bucketOf(c)].push_back(SectorSlot{c, std::move(sector)});
     }
+    remember(table, c, &placed);
     return placed;
 }
 
 void markStored(SectorTable& table, SectorCoord c) {
+    if (recentSector(table, c) != nullptr) remember(table, c, nullptr);
     if (SectorSlot* slot = findSlot(table, c)) {
         slot->sector.reset();
     } else {

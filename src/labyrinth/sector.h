@@ -98,9 +98,21 @@ struct SectorSlot {
 
 constexpr int sectorTableBuckets = 349;
 
+// A sector held in memory that was looked up lately. Creatures and the map
+// ask for the same few sectors again and again; only putSector and
+// markStored change what a slot holds, and they keep these right.
+struct RecentSector {
+    SectorCoord coord;
+    Sector* sector = nullptr; // null: nothing remembered
+};
+
+// Room for a whole 3x3x3 block of sectors.
+constexpr uint32_t recentSectorCount = 32;
+
 struct SectorTable {
     std::array<std::vector<SectorSlot>, sectorTableBuckets> buckets;
     std::string storeDirectory; // ends in "/"
+    std::array<RecentSector, recentSectorCount> recent;
 };
 
 struct LevelRecord {
@@ -113,6 +125,8 @@ int32_t sectorHash(SectorCoord c);
 SectorSlot* findSlot(SectorTable& table, SectorCoord c);
 bool hasSlot(const SectorTable& table, SectorCoord c);
 bool isInMemory(const SectorTable& table, SectorCoord c);
+// The sector at c if it is held in memory; null otherwise. Never loads.
+Sector* sectorInMemory(SectorTable& table, SectorCoord c);
 // The sector at c, loading it from the store when it lies there; null when
 // it was never generated (or its file has gone).
 Sector* findSector(SectorTable& table, SectorCoord c);

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
@@ -58,100 +59,181 @@ bool writeAll(int fd, const std::string& content) {
     return true;
 }
 
-// ---- Sector to value -------------------------------------------------------
+// ---- Sector to text --------------------------------------------------------
 
 constexpr int32_t creatureRoom = 20;
 constexpr int32_t itemRoom = 5;
 constexpr int32_t entryRoom = 5;
-
-template <typename Enum> NodeIndex choice(ValueDocument& d, Enum value) {
-    return d.addRecord(static_cast<int32_t>(value));
-}
-
-NodeIndex recordOf(ValueDocument& d, std::initializer_list<NodeIndex> fields) {
-    NodeIndex node = d.addRecord(0);
-    for (NodeIndex field : fields)
-        d.append(node, field);
-    return node;
-}
+// A plain sector's text is a little under this; one reservation covers most.
+constexpr size_t typicalSectorText = 24 << 10;
 
 // Room as the game makes its lists: a fixed start, at least the length.
 int32_t roomFor(size_t length, int32_t least) {
     return static_cast<int32_t>(std::max<size_t>(length, static_cast<size_t>(least)));
 }
 
-NodeIndex cellValue(ValueDocument& d, const Cell& cell) {
-    NodeIndex terrain = choice(d, cell.terrain);
-    NodeIndex lastSeen = d.addWhole(cell.lastSeen);
-    NodeIndex elevation = d.addWhole(cell.elevation);
-    NodeIndex entries = d.addArray(roomFor(cell.entries.size(), entryRoom));
-    for (const TempEntry& entry : cell.entries) {
-        NodeIndex kind = choice(d, entry.kind);
-        NodeIndex expiry = d.addWhole(entry.expiry);
-        d.append(entries, recordOf(d, {kind, expiry}));
+// Writes a sector straight into the serialised value form, with the same
+// bytes writeValue gives for the sector's value: arrays and records are
+// numbered in the order their forms begin, and nothing is shared, so no
+// back-reference is ever written.
+struct SectorWriter {
+    std::string tagText; // "[key]"
+    std::string out;     // sized ahead; `used` bytes are written
+    size_t used = 0;
+    int32_t nextObject = 0;
+
+    // Every piece below writes at most a tag and three numbers.
+    static constexpr size_t longestPiece = 80;
+
+    explicit SectorWriter(int32_t key) : tagText("[" + std::to_string(key) + "]") {
+        out.resize(typicalSectorText);
     }
-    return recordOf(d, {terrain, lastSeen, elevation, entries});
-}
 
-NodeIndex positionValue(ValueDocument& d, Position p) {
-    NodeIndex sx = d.addWhole(p.sector.sx);
-    NodeIndex sy = d.addWhole(p.sector.sy);
-    NodeIndex sz = d.addWhole(p.sector.sz);
-    NodeIndex sector = recordOf(d, {sx, sy, sz});
-    NodeIndex x = d.addWhole(p.x);
-    NodeIndex y = d.addWhole(p.y);
-    return recordOf(d, {sector, x, y});
-}
-
-NodeIndex creatureValue(ValueDocument& d, const Creature& creature) {
-    NodeIndex id = d.addWhole(creature.id);
-    NodeIndex position = positionValue(d, creature.position);
-    NodeIndex level = d.addWhole(creature.level);
-    NodeIndex health = d.addWhole(creature.health);
-    NodeIndex lastActed = d.addWhole(creature.lastActed);
-    NodeIndex kind = choice(d, creature.kind);
-    return recordOf(d, {id, position, level, health, lastActed, kind});
-}
-
-NodeIndex linkValue(ValueDocument& d, const std::optional<StairLink>& link) {
-    if (!link) return d.addRecord(0);
-    NodeIndex direction = choice(d, link->direction);
-    NodeIndex x = d.addWhole(link->x);
-    NodeIndex y = d.addWhole(link->y);
-    NodeIndex present = d.addRecord(1);
-    d.append(present, recordOf(d, {direction, x, y}));
-    return present;
-}
-
-NodeIndex floorItemValue(ValueDocument& d, const FloorItem& floorItem) {
-    NodeIndex itemClass = choice(d, floorItem.item.itemClass);
-    NodeIndex grade = d.addWhole(floorItem.item.grade);
-    NodeIndex item = recordOf(d, {itemClass, grade});
-    NodeIndex x = d.addWhole(floorItem.x);
-    NodeIndex y = d.addWhole(floorItem.y);
-    return recordOf(d, {item, x, y});
-}
-
-NodeIndex sectorValue(ValueDocument& d, const Sector& sector) {
-    NodeIndex cells = d.addArray(sectorSize);
-    for (const auto& column : sector.cells) {
-        NodeIndex columnNode = d.addArray(sectorSize);
-        for (const Cell& cell : column)
-            d.append(columnNode, cellValue(d, cell));
-        d.append(cells, columnNode);
+    char* room() {
+        if (out.size() - used < longestPiece) out.resize(out.size() * 2);
+        return out.data() + used;
     }
-    NodeIndex visited = d.addWhole(sector.visited);
-    NodeIndex creatures = d.addArray(roomFor(sector.creatures.size(), creatureRoom));
-    for (const auto& creature : sector.creatures)
-        d.append(creatures, creatureValue(d, *creature));
-    NodeIndex kind = choice(d, sector.kind);
-    NodeIndex upLink = linkValue(d, sector.upLink);
-    NodeIndex downLink = linkValue(d, sector.downLink);
-    NodeIndex items = d.addArray(roomFor(sector.items.size(), itemRoom));
-    for (const FloorItem& floorItem : sector.items)
-        d.append(items, floorItemValue(d, floorItem));
-    return recordOf(d, {cells, visited, creatures, kind, upLink, downLink, items});
-}
+
+    static char* bracketed(char* at, int32_t number) {
+        *at++ = '[';
+        at = std::to_chars(at, at + 11, number).ptr;
+        *at++ = ']';
+        return at;
+    }
+
+    char* tag(char letter) {
+        char* at = room();
+        at = std::copy(tagText.begin(), tagText.end(), at);
+        *at++ = letter;
+        return at;
+    }
+
+    void finish(char* at) { used = static_cast<size_t>(at - out.data()); }
+
+    void whole(int32_t value) { finish(bracketed(tag('I'), value)); }
+
+    // Followed by exactly `fields` values and end().
+    void beginRecord(int32_t ordinal, int32_t fields) {
+        char* at = tag('U');
+        *at++ = '[';
+        at = bracketed(at, nextObject++);
+        at = bracketed(at, ordinal);
+        finish(bracketed(at, fields));
+    }
+
+    void beginArray(int32_t size) {
+        char* at = tag('A');
+        *at++ = '[';
+        at = bracketed(at, nextObject++);
+        finish(bracketed(at, size));
+    }
+
+    void end() {
+        char* at = room();
+        *at = ']';
+        finish(at + 1);
+    }
+
+    std::string take() {
+        out.resize(used);
+        return std::move(out);
+    }
+
+    template <typename Enum> void choice(Enum value) {
+        beginRecord(static_cast<int32_t>(value), 0);
+        end();
+    }
+
+    void cell(const Cell& c) {
+        beginRecord(0, 4);
+        choice(c.terrain);
+        whole(c.lastSeen);
+        whole(c.elevation);
+        beginArray(roomFor(c.entries.size(), entryRoom));
+        for (const TempEntry& entry : c.entries) {
+            beginRecord(0, 2);
+            choice(entry.kind);
+            whole(entry.expiry);
+            end();
+        }
+        end();
+        end();
+    }
+
+    void position(Position p) {
+        beginRecord(0, 3);
+        beginRecord(0, 3);
+        whole(p.sector.sx);
+        whole(p.sector.sy);
+        whole(p.sector.sz);
+        end();
+        whole(p.x);
+        whole(p.y);
+        end();
+    }
+
+    void creature(const Creature& c) {
+        beginRecord(0, 6);
+        whole(c.id);
+        position(c.position);
+        whole(c.level);
+        whole(c.health);
+        whole(c.lastActed);
+        choice(c.kind);
+        end();
+    }
+
+    void link(const std::optional<StairLink>& stairLink) {
+        if (!stairLink) {
+            beginRecord(0, 0);
+            end();
+            return;
+        }
+        beginRecord(1, 1);
+        beginRecord(0, 3);
+        choice(stairLink->direction);
+        whole(stairLink->x);
+        whole(stairLink->y);
+        end();
+        end();
+    }
+
+    void floorItem(const FloorItem& f) {
+        beginRecord(0, 3);
+        beginRecord(0, 2);
+        choice(f.item.itemClass);
+        whole(f.item.grade);
+        end();
+        whole(f.x);
+        whole(f.y);
+        end();
+    }
+
+    void sector(const Sector& s) {
+        beginRecord(0, 7);
+        beginArray(sectorSize);
+        for (const auto& column : s.cells) {
+            beginArray(sectorSize);
+            for (const Cell& c : column)
+                cell(c);
+            end();
+        }
+        end();
+        whole(s.visited);
+        beginArray(roomFor(s.creatures.size(), creatureRoom));
+        for (const auto& c : s.creatures)
+            creature(*c);
+        end();
+        choice(s.kind);
+        link(s.upLink);
+        link(s.downLink);
+        beginArray(roomFor(s.items.size(), itemRoom));
+        for (const FloorItem& f : s.items)
+            floorItem(f);
+        end();
+        end();
+    }
+};
 
 // ---- Value to sector -------------------------------------------------------
 
@@ -366,9 +448,9 @@ void cacheDelete(const std::string& directory, const std::string& id) {
 }
 
 std::string encodeSector(const Sector& sector, int32_t key) {
-    ValueDocument document;
-    document.root = sectorValue(document, sector);
-    return writeValue(document, key);
+    SectorWriter writer(key);
+    writer.sector(sector);
+    return writer.take();
 }
 
 std::unique_ptr<Sector> decodeSector(std::string_view text, int32_t key) {

@@ -10,8 +10,9 @@ namespace dunvale {
 namespace {
 
 constexpr size_t excerptLength = 40;
-// "[0]I[0]": no element is shorter, so a count or a room read from the text
-// never reserves more than the rest of the text could fill.
+// "[0]I[0]": no element is shorter, so the nodes reserved for a text are
+// never more than the text could fill. Counts and rooms read from the text
+// reserve nothing.
 constexpr size_t shortestElement = 7;
 constexpr int32_t defaultRoom = 5;
 
@@ -133,9 +134,14 @@ struct Reader {
         objects.push_back(node);
     }
 
-    void reserveChildren(NodeIndex node, int32_t wanted) {
-        size_t room = std::min(static_cast<size_t>(wanted), remaining() / shortestElement);
-        document.nodes[node].children.reserve(room);
+    // Elements being read, innermost array or record last: each takes its
+    // own from the top in one piece, so an empty one allocates nothing.
+    std::vector<NodeIndex> pending;
+
+    void takeChildren(NodeIndex node, size_t first) {
+        document.nodes[node].children.assign(pending.begin() + static_cast<std::ptrdiff_t>(first),
+                                             pending.end());
+        pending.resize(first);
     }
 
     NodeIndex element(int depth) {
@@ -199,12 +205,13 @@ struct Reader {
         NodeIndex node = document.addArray(room);
         // Registered before its elements, which may refer back to it.
         registerObject(objectNumber, node);
-        reserveChildren(node, room);
+        const size_t first = pending.size();
         while (!next(']')) {
             NodeIndex child = element(depth + 1);
-            document.nodes[node].children.push_back(child);
+            pending.push_back(child);
         }
         ++at;
+        takeChildren(node, first);
         return node;
     }
 
@@ -218,13 +225,14 @@ struct Reader {
         if (ordinal < 0 || fields < 0) fail("Invalid union to unmarshall");
         NodeIndex node = document.addRecord(ordinal);
         registerObject(objectNumber, node);
-        reserveChildren(node, fields);
+        const size_t first = pending.size();
         for (int32_t i = 0; i < fields; ++i) {
             NodeIndex child = element(depth + 1);
-            document.nodes[node].children.push_back(child);
+            pending.push_back(child);
         }
         if (!next(']')) fail("Invalid union to unmarshall");
         ++at;
+        takeChildren(node, first);
         return node;
     }
 
@@ -236,46 +244,42 @@ struct Reader {
     }
 };
 
-NodeIndex addNode(ValueDocument& document, ValueNode node) {
-    document.nodes.push_back(std::move(node));
+// A new node of the kind, default in every other field, built in place.
+ValueNode& addNode(ValueDocument& document, ValueKind kind) {
+    ValueNode& node = document.nodes.emplace_back();
+    node.kind = kind;
+    return node;
+}
+
+NodeIndex lastNode(const ValueDocument& document) {
     return static_cast<NodeIndex>(document.nodes.size() - 1);
 }
 
 } // namespace
 
 NodeIndex ValueDocument::addWhole(int32_t value) {
-    ValueNode node;
-    node.kind = ValueKind::Whole;
-    node.whole = value;
-    return addNode(*this, std::move(node));
+    addNode(*this, ValueKind::Whole).whole = value;
+    return lastNode(*this);
 }
 
 NodeIndex ValueDocument::addReal(double value) {
-    ValueNode node;
-    node.kind = ValueKind::Real;
-    node.real = value;
-    return addNode(*this, std::move(node));
+    addNode(*this, ValueKind::Real).real = value;
+    return lastNode(*this);
 }
 
 NodeIndex ValueDocument::addText(std::string value) {
-    ValueNode node;
-    node.kind = ValueKind::Text;
-    node.text = std::move(value);
-    return addNode(*this, std::move(node));
+    addNode(*this, ValueKind::Text).text = std::move(value);
+    return lastNode(*this);
 }
 
 NodeIndex ValueDocument::addArray(int32_t room) {
-    ValueNode node;
-    node.kind = ValueKind::Array;
-    node.room = room;
-    return addNode(*this, std::move(node));
+    addNode(*this, ValueKind::Array).room = room;
+    return lastNode(*this);
 }
 
 NodeIndex ValueDocument::addRecord(int32_t ordinal) {
-    ValueNode node;
-    node.kind = ValueKind::Record;
-    node.ordinal = ordinal;
-    return addNode(*this, std::move(node));
+    addNode(*this, ValueKind::Record).ordinal = ordinal;
+    return lastNode(*this);
 }
 
 void ValueDocument::append(NodeIndex parent, NodeIndex child) {
@@ -308,6 +312,7 @@ ValueDocument readValue(std::string_view text, int32_t key) {
     Reader reader;
     reader.text = text;
     reader.key = key;
+    reader.document.nodes.reserve(text.size() / shortestElement);
     reader.document.root = reader.element(0);
     return std::move(reader.document);
 }
