@@ -112,40 +112,24 @@ TEST_F(Combat, PlayerBlows) {
         int32_t weapon = -1;
         int32_t combat = 0;
         int32_t health = -1; // level squared
+        Case(const char* what, CreatureKind kind, int32_t level, std::vector<int32_t> draws,
+             int drawsMade, int32_t healthAfter, std::string said, Effects effects = {},
+             std::optional<Effects> effectsAfter = {}, int32_t weapon = -1, int32_t combat = 0,
+             int32_t health = -1)
+            : what(what), kind(kind), level(level), draws(draws), drawsMade(drawsMade),
+              healthAfter(healthAfter), said(said), effects(effects), effectsAfter(effectsAfter),
+              weapon(weapon), combat(combat), health(health) {}
     };
     std::vector<Case> cases = {
         // Hit (3 against 0); base 2 + 2 = 4; one roll; that roll 1 + 2 = 3.
-        {"knife adds one roll of 1 to 1 + combat",
-         CreatureKind::GiantRat,
-         6,
-         {3, 0, 2, 0, 2},
-         5,
-         100 - (4 + 1) - (3 + 1),
-         "You hit the giant rat.",
-         {},
-         {},
-         0,
-         2,
-         100},
-        {"a miss leaves might alone",
-         CreatureKind::GiantRat,
-         6,
-         {0, 1},
-         2,
-         36,
-         "You miss the giant rat.",
-         {{might, 3}}},
+        Case("knife adds one roll of 1 to 1 + combat", CreatureKind::GiantRat, 6, {3, 0, 2, 0, 2},
+             5, 100 - (4 + 1) - (3 + 1), "You hit the giant rat.", {}, {}, 0, 2, 100),
+        Case("a miss leaves might alone", CreatureKind::GiantRat, 6, {0, 1}, 2, 36,
+             "You miss the giant rat.", {{might, 3}}),
         // 50000 squared does not fit: 2500000000 wraps to -1794967296, so the
         // blow is -1794967295 and the creature's health rises by that much.
-        {"huge might wraps around",
-         CreatureKind::Bat,
-         2,
-         {1, 0, 0},
-         3,
-         1794967299,
-         "You hit the bat.",
-         {{might, 50000}},
-         Effects{{might, 49999}}},
+        Case("huge might wraps around", CreatureKind::Bat, 2, {1, 0, 0}, 3, 1794967299,
+             "You hit the bat.", {{might, 50000}}, Effects{{might, 49999}}),
     };
     // A great sword at combat 0: base 1, then 5 to 25 rolls in [1, 5] + 1.
     for (auto [countDraw, rollDraw, rolls, damage] :
@@ -154,16 +138,8 @@ TEST_F(Combat, PlayerBlows) {
         std::vector<int32_t> draws{1, 0, 0, countDraw};
         draws.insert(draws.end(), static_cast<size_t>(rolls), rollDraw);
         draws.push_back(17); // the next draw, not to be made
-        cases.push_back({"great sword",
-                         CreatureKind::Vampire,
-                         30,
-                         draws,
-                         4 + rolls,
-                         900 - damage,
-                         "You hit the vampire.",
-                         {},
-                         {},
-                         4});
+        cases.push_back(Case("great sword", CreatureKind::Vampire, 30, draws, 4 + rolls,
+                             900 - damage, "You hit the vampire.", {}, {}, 4));
     }
     // Might adds the square of its turns and wears by one a blow.
     const std::tuple<Effects, int32_t, Effects> mights[] = {
@@ -175,18 +151,8 @@ TEST_F(Combat, PlayerBlows) {
         {{{poison, 5}, {regeneration, 7}}, 1, {{poison, 5}, {regeneration, 7}}},
     };
     for (const auto& [effects, damage, after] : mights)
-        cases.push_back({"might",
-                         CreatureKind::Vampire,
-                         30,
-                         {1, 0, 0},
-                         3,
-                         5000 - damage,
-                         "You hit the vampire.",
-                         effects,
-                         after,
-                         -1,
-                         0,
-                         5000});
+        cases.push_back(Case("might", CreatureKind::Vampire, 30, {1, 0, 0}, 3, 5000 - damage,
+                             "You hit the vampire.", effects, after, -1, 0, 5000));
     int32_t id = 1;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -261,170 +227,78 @@ TEST_F(Combat, CreatureBlows) {
         int32_t armour = -1;
         int32_t combat = 0;
         int32_t energy = 100;
+        Case(const char* what, CreatureKind kind, int32_t level, std::vector<int32_t> draws,
+             int drawsMade, int32_t energyAfter, std::string said, Effects effects = {},
+             std::optional<Effects> effectsAfter = {}, int32_t armour = -1, int32_t combat = 0,
+             int32_t energy = 100)
+            : what(what), kind(kind), level(level), draws(draws), drawsMade(drawsMade),
+              energyAfter(energyAfter), said(said), effects(effects), effectsAfter(effectsAfter),
+              armour(armour), combat(combat), energy(energy) {}
     };
     using K = CreatureKind;
     std::vector<Case> cases = {
-        {"a miss", K::GiantRat, 5, {3, 0}, 2, 100, "The giant rat misses you!", {}, {}, -1, 3},
-        {"a tie hits",
-         K::Skeleton,
-         15,
-         {3, 3, 0},
-         3,
-         100 - (5 + 1),
-         "The skeleton hits you!",
-         {},
-         {},
-         -1,
-         3},
+        Case("a miss", K::GiantRat, 5, {3, 0}, 2, 100, "The giant rat misses you!", {}, {}, -1, 3),
+        Case("a tie hits", K::Skeleton, 15, {3, 3, 0}, 3, 100 - (5 + 1), "The skeleton hits you!",
+             {}, {}, -1, 3),
         // Level 10: 1d15 + 3, highest 18, lowest 4.
-        {"rat", K::GiantRat, 10, {0, 0, 14}, 3, 100 - 18, "The giant rat bites you!"},
-        {"mummy doubles",
-         K::Mummy,
-         10,
-         {0, 0, 14, 5},
-         4,
-         100 - 36,
-         "The mummy bites you! The wound feels infected.",
-         {},
-         Effects{{poison, 15}}},
-        {"bat halves", K::Bat, 10, {0, 0, 14}, 3, 100 - 9, "The bat bites you!"},
+        Case("rat", K::GiantRat, 10, {0, 0, 14}, 3, 100 - 18, "The giant rat bites you!"),
+        Case("mummy doubles", K::Mummy, 10, {0, 0, 14, 5}, 4, 100 - 36,
+             "The mummy bites you! The wound feels infected.", {}, Effects{{poison, 15}}),
+        Case("bat halves", K::Bat, 10, {0, 0, 14}, 3, 100 - 9, "The bat bites you!"),
         // The spider's poison roll is a 6: no poison.
-        {"spider takes four fifths",
-         K::GiantSpider,
-         10,
-         {0, 0, 14, 5},
-         4,
-         100 - 18 * 4 / 5,
-         "The giant spider bites you!"},
-        {"skeleton", K::Skeleton, 10, {0, 0, 0}, 3, 100 - 4, "The skeleton bites you!"},
-        {"wraith takes a third", K::Wraith, 10, {0, 0, 0}, 3, 100 - 4 / 3, "The wraith bites you!"},
-        {"1d1 + 0 halves to nothing, still taken",
-         K::Bat,
-         1,
-         {0, 0, 0},
-         3,
-         100,
-         "The bat bites you!"},
+        Case("spider takes four fifths", K::GiantSpider, 10, {0, 0, 14, 5}, 4, 100 - 18 * 4 / 5,
+             "The giant spider bites you!"),
+        Case("skeleton", K::Skeleton, 10, {0, 0, 0}, 3, 100 - 4, "The skeleton bites you!"),
+        Case("wraith takes a third", K::Wraith, 10, {0, 0, 0}, 3, 100 - 4 / 3,
+             "The wraith bites you!"),
+        Case("1d1 + 0 halves to nothing, still taken", K::Bat, 1, {0, 0, 0}, 3, 100,
+             "The bat bites you!"),
         // 1d30 + 6 rolled at its highest: 36; no armour rounds.
-        {"wraith ignores armour but strikes at a third",
-         K::Wraith,
-         20,
-         {0, 0, 29, 0, 0},
-         3,
-         100 - 12,
-         "The wraith hits you!",
-         {},
-         {},
-         3},
+        Case("wraith ignores armour but strikes at a third", K::Wraith, 20, {0, 0, 29, 0, 0}, 3,
+             100 - 12, "The wraith hits you!", {}, {}, 3),
         // 1d24 + 5 at its highest: 29. Cuts: [19, 29] -> 29 - 1 = 28;
         // [18, 28] -> 28 - 1 = 27; [18, 27] -> 18 - 1 = 17.
-        {"chain mail cuts three times",
-         K::Skeleton,
-         16,
-         {0, 0, 23, 10, 10, 0, 9},
-         6,
-         100 - 17,
-         "The skeleton hits you!",
-         {},
-         {},
-         2},
+        Case("chain mail cuts three times", K::Skeleton, 16, {0, 0, 23, 10, 10, 0, 9}, 6, 100 - 17,
+             "The skeleton hits you!", {}, {}, 2),
         // 1d3 at its highest: 3. Cut [2, 3] -> 1; cut [0, 1] -> -1: absorbed,
         // the third round is not rolled and protection is not reached.
-        {"armour absorbs as soon as the blow falls below 1",
-         K::GiantRat,
-         2,
-         {0, 0, 2, 0, 0, 9},
-         5,
-         100,
-         "The giant rat bites you! Your armour absorbs the blow.",
-         {{protection, 5}},
-         {},
-         2},
+        Case("armour absorbs as soon as the blow falls below 1", K::GiantRat, 2, {0, 0, 2, 0, 0, 9},
+             5, 100, "The giant rat bites you! Your armour absorbs the blow.", {{protection, 5}},
+             {}, 2),
         // 1d9 + 2 = 10; padded clothes: [6, 10] -> 10 - 1 = 9; protection 5 -> 4.
-        {"armour comes before protection",
-         K::GiantRat,
-         6,
-         {0, 0, 7, 4},
-         4,
-         96,
-         "The giant rat bites you!",
-         {{protection, 5}},
-         Effects{{protection, 4}},
-         0},
+        Case("armour comes before protection", K::GiantRat, 6, {0, 0, 7, 4}, 4, 96,
+             "The giant rat bites you!", {{protection, 5}}, Effects{{protection, 4}}, 0),
         // A skeleton below level 15 bites; 1d9 + 2 = 10.
-        {"protection stops at the first entry that is enough",
-         K::Skeleton,
-         6,
-         {0, 0, 7},
-         3,
-         100,
-         "The skeleton bites you! The attack doesn't break your skin.",
-         {{protection, 40}, {protection, 35}},
-         Effects{{protection, 39}, {protection, 35}}},
-        {"protection entries each take their share: 10 - 3 - 2",
-         K::GiantRat,
-         6,
-         {0, 0, 7},
-         3,
-         95,
-         "The giant rat bites you!",
-         {{protection, 3}, {poison, 5}, {protection, 2}},
-         Effects{{protection, 2}, {poison, 5}, {protection, 1}}},
+        Case("protection stops at the first entry that is enough", K::Skeleton, 6, {0, 0, 7}, 3,
+             100, "The skeleton bites you! The attack doesn't break your skin.",
+             {{protection, 40}, {protection, 35}}, Effects{{protection, 39}, {protection, 35}}),
+        Case("protection entries each take their share: 10 - 3 - 2", K::GiantRat, 6, {0, 0, 7}, 3,
+             95, "The giant rat bites you!", {{protection, 3}, {poison, 5}, {protection, 2}},
+             Effects{{protection, 2}, {poison, 5}, {protection, 1}}),
         // 1d37 + 8 at its lowest: 9, doubled 18; poison for 10 + 5 turns.
-        {"mummy infects even with a killing blow",
-         K::Mummy,
-         25,
-         {0, 0, 0, 5},
-         4,
-         -8,
-         "The mummy hits you! The wound feels infected.",
-         {},
-         Effects{{poison, 15}},
-         -1,
-         0,
-         10},
+        Case("mummy infects even with a killing blow", K::Mummy, 25, {0, 0, 0, 5}, 4, -8,
+             "The mummy hits you! The wound feels infected.", {}, Effects{{poison, 15}}, -1, 0, 10),
         // 1d45 + 10 at its lowest: 11, less 4; the vampire gains 7.
-        {"vampire gains the damage that got through",
-         K::Vampire,
-         30,
-         {0, 0, 0},
-         3,
-         93,
-         "The vampire hits you!",
-         {{protection, 4}},
-         Effects{{protection, 3}}},
+        Case("vampire gains the damage that got through", K::Vampire, 30, {0, 0, 0}, 3, 93,
+             "The vampire hits you!", {{protection, 4}}, Effects{{protection, 3}}),
     };
     // Energy after a 1d6 + 1 blow of 6: warned below 20, ended below 1.
     for (int32_t energy : {25, 26, 7, 6, -50}) {
         const bool low = energy - 6 >= 1 && energy - 6 < 20;
         cases.push_back(
-            {"energy after a blow",
-             K::GiantRat,
-             4,
-             {0, 0, 4},
-             3,
-             energy - 6,
-             low ? "The giant rat bites you! LOW ENERGY WARNING!" : "The giant rat bites you!",
-             {},
-             {},
-             -1,
-             0,
-             energy});
+            Case("energy after a blow", K::GiantRat, 4, {0, 0, 4}, 3, energy - 6,
+                 low ? "The giant rat bites you! LOW ENERGY WARNING!" : "The giant rat bites you!",
+                 {}, {}, -1, 0, energy));
     }
     // A level-10 spider (1d15 + 3 at its lowest: 4, four fifths 3) poisons
     // on a roll of 1 or 2, for 5 + 10 turns.
     for (int32_t roll = 1; roll <= 6; ++roll) {
         const bool poisoned = roll <= 2;
-        cases.push_back({"spider's poison roll",
-                         K::GiantSpider,
-                         10,
-                         {0, 0, 0, roll - 1, 10},
-                         poisoned ? 5 : 4,
-                         97,
-                         poisoned ? "The giant spider bites you! The wound burns!"
-                                  : "The giant spider bites you!",
-                         {},
-                         poisoned ? Effects{{poison, 15}} : Effects{}});
+        cases.push_back(Case("spider's poison roll", K::GiantSpider, 10, {0, 0, 0, roll - 1, 10},
+                             poisoned ? 5 : 4, 97,
+                             poisoned ? "The giant spider bites you! The wound burns!"
+                                      : "The giant spider bites you!",
+                             {}, poisoned ? Effects{{poison, 15}} : Effects{}));
     }
     int32_t id = 1;
     for (const Case& c : cases) {

@@ -77,6 +77,9 @@ TEST_F(CreatureTurn, OnePassOfOneCreature) {
         std::vector<int32_t> draws;
         int drawsMade;
         Position end;
+        Case(const char* what, std::function<void(Scene&)> build, std::vector<int32_t> draws,
+             int drawsMade, Position end)
+            : what(what), build(build), draws(draws), drawsMade(drawsMade), end(end) {}
     };
     auto bat = [](Scene& s) {
         s.player.position = at(home, 0, 9);
@@ -110,83 +113,63 @@ TEST_F(CreatureTurn, OnePassOfOneCreature) {
     const Case cases[] = {
         // The sector to the west is processed first; the skeleton walks east
         // into the player's sector, whose snapshot is taken afterwards.
-        {"crossing into a later sector acts once",
-         [](Scene& s) {
-             s.walled({-1, 0, 0});
-             s.watch(at({-1, 0, 0}, 9, 2), CreatureKind::Skeleton, 15);
-         },
-         {1},
-         1,
-         at(home, 0, 2)},
-        {"acted this turn already",
-         [](Scene& s) {
-             s.watch(at(home, 2, 2), CreatureKind::GiantRat, 5);
-             s.creature->lastActed = now;
-         },
-         {},
-         0,
-         at(home, 2, 2)},
-        {"never onto another creature, one candidate still drawn for",
-         [](Scene& s) {
-             s.watch(at(home, 2, 2), CreatureKind::GiantSpider, 10);
-             int32_t id = 2;
-             for (int32_t dx = -1; dx <= 1; ++dx)
-                 for (int32_t dy = -1; dy <= 1; ++dy)
-                     if ((dx != 0 || dy != 0) && (dx != 1 || dy != 1))
-                         s.add(at(home, 2 + dx, 2 + dy), CreatureKind::Bat, 1, id++)->lastActed =
-                             now; // they stand still this turn
-         },
-         {0},
-         1,
-         at(home, 3, 3)},
-        {"wraith rests on a roll of 1 even next to the player",
-         [](Scene& s) { s.watch(at(home, 6, 6), CreatureKind::Wraith, 20); },
-         {0, 0, 0},
-         1,
-         at(home, 6, 6)},
+        Case(
+            "crossing into a later sector acts once",
+            [](Scene& s) {
+                s.walled({-1, 0, 0});
+                s.watch(at({-1, 0, 0}, 9, 2), CreatureKind::Skeleton, 15);
+            },
+            {1}, 1, at(home, 0, 2)),
+        Case(
+            "acted this turn already",
+            [](Scene& s) {
+                s.watch(at(home, 2, 2), CreatureKind::GiantRat, 5);
+                s.creature->lastActed = now;
+            },
+            {}, 0, at(home, 2, 2)),
+        Case(
+            "never onto another creature, one candidate still drawn for",
+            [](Scene& s) {
+                s.watch(at(home, 2, 2), CreatureKind::GiantSpider, 10);
+                int32_t id = 2;
+                for (int32_t dx = -1; dx <= 1; ++dx)
+                    for (int32_t dy = -1; dy <= 1; ++dy)
+                        if ((dx != 0 || dy != 0) && (dx != 1 || dy != 1))
+                            s.add(at(home, 2 + dx, 2 + dy), CreatureKind::Bat, 1, id++)->lastActed =
+                                now; // they stand still this turn
+            },
+            {0}, 1, at(home, 3, 3)),
+        Case(
+            "wraith rests on a roll of 1 even next to the player",
+            [](Scene& s) { s.watch(at(home, 6, 6), CreatureKind::Wraith, 20); }, {0, 0, 0}, 1,
+            at(home, 6, 6)),
         // Candidate 0 of a plain wander is the square to the south-west.
-        {"mummy rolls 1", mummy, {0, 0}, 1, centre},
-        {"mummy rolls 2", mummy, {1, 0}, 2, at(home, 4, 4)},
-        {"mummy rolls 3", mummy, {2, 0}, 2, at(home, 4, 4)},
-        {"mummy rolls 4", mummy, {3, 0}, 2, at(home, 4, 4)},
-        {"bat's coin 0", bat, {0, 0, 0}, 2, at(home, 4, 4)},
-        {"bat's coin 1 steps again", bat, {0, 1, 0}, 3, at(home, 3, 3)},
-        {"bat rises into a hole when the player is a level up",
-         batUnderHole(CreatureKind::Bat, -3, at(up, 2, 2)),
-         {0, 0},
-         2,
-         at(up, 5, 5)},
-        {"walkers do not rise",
-         batUnderHole(CreatureKind::GiantRat, -3, at(up, 2, 2)),
-         {0, 0},
-         0,
-         centre},
-        {"no hole above", batUnderHole(CreatureKind::Bat, 0, at(up, 2, 2)), {0, 0}, 1, centre},
-        {"player on the hole",
-         batUnderHole(CreatureKind::Bat, -3, at(up, 5, 5)),
-         {0, 0},
-         1,
-         centre},
-        {"player on the same level",
-         batUnderHole(CreatureKind::Bat, -3, at(home, 1, 1)),
-         {0, 0},
-         1,
-         centre},
-        {"rising finds nothing where no sector was made",
-         [](Scene& s) {
-             s.walled(home);
-             s.player.position = at(up, 5, 5); // its sector was never made
-             s.watch(at(home, 5, 5), CreatureKind::Bat, 2);
-         },
-         {0, 0},
-         1,
-         centre},
-        {"stored sector is not entered, only the second-step draw",
-         batBeside(true),
-         {1, 0},
-         1,
-         at(east, 9, 5)},
-        {"sector in memory is entered", batBeside(false), {1, 0}, 2, at({2, 0, 0}, 0, 5)},
+        Case("mummy rolls 1", mummy, {0, 0}, 1, centre),
+        Case("mummy rolls 2", mummy, {1, 0}, 2, at(home, 4, 4)),
+        Case("mummy rolls 3", mummy, {2, 0}, 2, at(home, 4, 4)),
+        Case("mummy rolls 4", mummy, {3, 0}, 2, at(home, 4, 4)),
+        Case("bat's coin 0", bat, {0, 0, 0}, 2, at(home, 4, 4)),
+        Case("bat's coin 1 steps again", bat, {0, 1, 0}, 3, at(home, 3, 3)),
+        Case("bat rises into a hole when the player is a level up",
+             batUnderHole(CreatureKind::Bat, -3, at(up, 2, 2)), {0, 0}, 2, at(up, 5, 5)),
+        Case("walkers do not rise", batUnderHole(CreatureKind::GiantRat, -3, at(up, 2, 2)), {0, 0},
+             0, centre),
+        Case("no hole above", batUnderHole(CreatureKind::Bat, 0, at(up, 2, 2)), {0, 0}, 1, centre),
+        Case("player on the hole", batUnderHole(CreatureKind::Bat, -3, at(up, 5, 5)), {0, 0}, 1,
+             centre),
+        Case("player on the same level", batUnderHole(CreatureKind::Bat, -3, at(home, 1, 1)),
+             {0, 0}, 1, centre),
+        Case(
+            "rising finds nothing where no sector was made",
+            [](Scene& s) {
+                s.walled(home);
+                s.player.position = at(up, 5, 5); // its sector was never made
+                s.watch(at(home, 5, 5), CreatureKind::Bat, 2);
+            },
+            {0, 0}, 1, centre),
+        Case("stored sector is not entered, only the second-step draw", batBeside(true), {1, 0}, 1,
+             at(east, 9, 5)),
+        Case("sector in memory is entered", batBeside(false), {1, 0}, 2, at({2, 0, 0}, 0, 5)),
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -293,6 +276,9 @@ TEST_F(CreatureTurn, CandidateSquaresInOrder) {
         std::function<Scene()> build;
         std::vector<int32_t> before;
         std::vector<Position> expected;
+        Case(const char* what, std::function<Scene()> build, std::vector<int32_t> before,
+             std::vector<Position> expected)
+            : what(what), build(build), before(before), expected(expected) {}
     };
     auto row = [](std::vector<std::array<int32_t, 2>> squares) {
         std::vector<Position> positions;
@@ -305,53 +291,46 @@ TEST_F(CreatureTurn, CandidateSquaresInOrder) {
     const Case cases[] = {
         // In view, but with every neighbour seen long ago: a chase would find
         // no square on the trail, the plain wander finds all eight.
-        {"creature on the player's square wanders instead of attacking",
-         [] {
-             Scene s;
-             stampSector(s.level->sectors, home, 5);
-             s.cell(s.player.position).lastSeen = now;
-             s.watch(s.player.position, CreatureKind::GiantRat, 5);
-             return s;
-         },
-         {},
-         row({{4, 4}, {4, 5}, {4, 6}, {5, 4}, {5, 6}, {6, 4}, {6, 5}, {6, 6}})},
-        {"rat out of view keeps to the trail",
-         [] { return ratOnTrail(12, home); },
-         {},
-         row({{4, 5}, {4, 6}, {5, 6}, {6, 5}})},
-        {"rat on a never-seen square may step anywhere",
-         [] { return ratOnTrail(-1, home); },
-         {},
-         allButWall},
-        {"trail is only followed on the player's level",
-         [] { return ratOnTrail(12, up); },
-         {},
-         allButWall},
-        {"skeleton crosses only the gas trap",
-         [] { return amongTraps(CreatureKind::Skeleton, 15, false); },
-         {},
-         row({{4, 5}})},
-        {"bat crosses all four traps",
-         [] { return amongTraps(CreatureKind::Bat, 2, false); },
-         {},
-         row({{4, 4}, {4, 5}, {4, 6}, {6, 5}})},
+        Case(
+            "creature on the player's square wanders instead of attacking",
+            [] {
+                Scene s;
+                stampSector(s.level->sectors, home, 5);
+                s.cell(s.player.position).lastSeen = now;
+                s.watch(s.player.position, CreatureKind::GiantRat, 5);
+                return s;
+            },
+            {}, row({{4, 4}, {4, 5}, {4, 6}, {5, 4}, {5, 6}, {6, 4}, {6, 5}, {6, 6}})),
+        Case(
+            "rat out of view keeps to the trail", [] { return ratOnTrail(12, home); }, {},
+            row({{4, 5}, {4, 6}, {5, 6}, {6, 5}})),
+        Case(
+            "rat on a never-seen square may step anywhere", [] { return ratOnTrail(-1, home); }, {},
+            allButWall),
+        Case(
+            "trail is only followed on the player's level", [] { return ratOnTrail(12, up); }, {},
+            allButWall),
+        Case(
+            "skeleton crosses only the gas trap",
+            [] { return amongTraps(CreatureKind::Skeleton, 15, false); }, {}, row({{4, 5}})),
+        Case(
+            "bat crosses all four traps", [] { return amongTraps(CreatureKind::Bat, 2, false); },
+            {}, row({{4, 4}, {4, 5}, {4, 6}, {6, 5}})),
         // Chasing toward the player in the west: only the three western squares.
-        {"chasing skeleton",
-         [] { return amongTraps(CreatureKind::Skeleton, 15, true); },
-         {},
-         row({{4, 5}})},
-        {"chasing bat",
-         [] { return amongTraps(CreatureKind::Bat, 2, true); },
-         {},
-         row({{4, 4}, {4, 5}, {4, 6}})},
-        {"wraith in line spreads on the other axis",
-         [] {
-             Scene s;
-             s.watch(at(home, 5, 8), CreatureKind::Wraith, 20);
-             return s;
-         },
-         {1},
-         row({{4, 7}, {5, 7}, {6, 7}})},
+        Case(
+            "chasing skeleton", [] { return amongTraps(CreatureKind::Skeleton, 15, true); }, {},
+            row({{4, 5}})),
+        Case(
+            "chasing bat", [] { return amongTraps(CreatureKind::Bat, 2, true); }, {},
+            row({{4, 4}, {4, 5}, {4, 6}})),
+        Case(
+            "wraith in line spreads on the other axis",
+            [] {
+                Scene s;
+                s.watch(at(home, 5, 8), CreatureKind::Wraith, 20);
+                return s;
+            },
+            {1}, row({{4, 7}, {5, 7}, {6, 7}})),
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -1,4 +1,5 @@
 #include "creatures/spawn.h"
+#include "labyrinth/generation_replay.h"
 #include "labyrinth/sector.h"
 #include "player/player.h"
 #include "support/errors.h"
@@ -51,17 +52,8 @@ TEST(CreatureSpawning, LevelsByDepthFollowTheDrawsAndThePullBack) {
             seedRandom(seed);
             auto sector = crossSector();
             SectorCoord c{k.depth, 0, 0};
-            RandomState before = randomState();
-            spawnCreature(k.depth, *sector, c);
-            RandomState after = randomState();
-            randomState() = before;
-            int m = randomIn(1, 3 * k.depth / 2);
-            int level = m + 1;
-            if (level > k.depth + 5) {
-                int loss = randomIn(1, k.depth / 2);
-                level -= loss;
-                pulledBack = true;
-            }
+            RandomState after = runThenRewind([&] { spawnCreature(k.depth, *sector, c); });
+            int level = replayCreatureLevel(k.depth, &pulledBack);
             ASSERT_EQ(sector->creatures.size(), 1u);
             const Creature& made = *sector->creatures[0];
             EXPECT_EQ(made.level, level);
@@ -87,10 +79,7 @@ TEST(CreatureSpawning, ShallowDepthsMakeNoLevelDraw) {
     for (auto& column : sector.cells)
         for (Cell& cell : column)
             cell.terrain = Terrain::Floor;
-    RandomState before = randomState();
-    spawnCreature(0, sector, {0, 0, 0});
-    RandomState after = randomState();
-    randomState() = before;
+    RandomState after = runThenRewind([&] { spawnCreature(0, sector, {0, 0, 0}); });
     int x = randomIn(0, 9);
     int y = randomIn(0, 9);
     EXPECT_EQ(sector.creatures[0]->position, (Position{{0, 0, 0}, x, y}));
@@ -174,27 +163,16 @@ TEST(CreatureSpawning, WanderingSpawnPicksANeighbourSectorXThenY) {
     std::set<std::pair<int, int>> offsets;
     for (int seed = 1; seed <= 200; ++seed) {
         seedRandom(seed);
-        std::vector<SectorCoord> around;
-        for (int dx = -1; dx <= 1; ++dx)
-            for (int dy = -1; dy <= 1; ++dy)
-                around.push_back({7 + dx, -1 + dy, 2});
+        const std::vector<SectorCoord> around = blockAround({7, -1, 2});
         auto level = levelWith(around);
         Player player = newPlayer();
         player.position = Position{{7, -1, 2}, 3, 3};
-        RandomState before = randomState();
-        wanderingSpawn(player, *level);
-        RandomState after = randomState();
-        randomState() = before;
+        RandomState after = runThenRewind([&] { wanderingSpawn(player, *level); });
         int dx = randomIn(-1, 1);
         int dy = randomIn(-1, 1);
         SectorCoord target{7 + dx, -1 + dy, 2};
-        int depth = std::max(std::abs(target.sx), std::abs(target.sy)) + 2;
-        int m = randomIn(1, 3 * depth / 2);
-        int expectedLevel = m + 1;
-        if (expectedLevel > depth + 5) {
-            int loss = randomIn(1, depth / 2);
-            expectedLevel -= loss;
-        }
+        int expectedLevel =
+            replayCreatureLevel(std::max(std::abs(target.sx), std::abs(target.sy)) + 2);
         randomState() = after;
         offsets.insert({dx, dy});
         for (SectorCoord c : around) {
@@ -210,13 +188,10 @@ TEST(CreatureSpawning, WanderingSpawnPicksANeighbourSectorXThenY) {
 
 TEST(CreatureSpawning, SummoningIntoAMissingSectorCannotFindIt) {
     SectorTable table;
-    try {
-        summonWraith({3, -1, 0}, table);
-        FAIL() << "expected an error";
-    } catch (const RuntimeError& error) {
-        EXPECT_EQ(error.message, "Couldn't find 3,-1,0");
-        EXPECT_EQ(error.code, errorCode::couldntFind);
-    }
+    EXPECT_EQ(raisedBy([&] {
+                  summonWraith({3, -1, 0}, table);
+              }),
+              (Raised{"Couldn't find 3,-1,0", errorCode::couldntFind}));
 }
 
 } // namespace

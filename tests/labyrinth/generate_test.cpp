@@ -45,95 +45,81 @@ bool sideHasFloor(const CellGrid& cells, char side) {
     return false;
 }
 
+// A maze with every side open that was filled: two or more creatures, one find.
+void expectFourSidedFilledMaze(const Sector* sector) {
+    ASSERT_NE(sector, nullptr);
+    EXPECT_EQ(sector->kind, SectorKind::Maze);
+    for (char side : std::string("SENW"))
+        EXPECT_TRUE(sideHasFloor(sector->cells, side)) << side;
+    EXPECT_GE(sector->creatures.size(), 2u);
+    EXPECT_EQ(sector->items.size(), 1u);
+}
+
+// Exactly as the replay draws; besides, min(exits, 4) sides open, each with
+// 1 to `gaps` openings, and every count up to `gaps` comes up.
 TEST(SideOpening, DrawsSidesAndSquaresInOrder) {
     for (int exits = 1; exits <= 4; ++exits)
-        for (int gaps = 1; gaps <= 4; ++gaps)
-            for (int seed = 1; seed <= 40; ++seed) {
+        for (int gaps = 1; gaps <= 4; ++gaps) {
+            size_t most = 0;
+            for (int seed = 1; seed <= 100; ++seed) {
                 seedRandom(seed * 7919 + exits * 31 + gaps);
                 CellGrid made = wallGrid();
-                RandomState after = runThenRewind([&] { openSides(made, exits, gaps); });
                 CellGrid expected = wallGrid();
-                std::string opened = replayOpenSides(expected, exits, gaps);
-                ASSERT_TRUE(sameTerrain(made, expected))
-                    << "exits " << exits << " gaps " << gaps << " seed " << seed << "\n"
-                    << picture(made) << "expected (" << opened << ")\n"
-                    << picture(expected);
-                ASSERT_TRUE(sameState(after, randomState())) << "a draw too many or too few";
+                std::string opened;
+                ASSERT_TRUE(matchesReplay(
+                    made, expected, [&] { openSides(made, exits, gaps); },
+                    [&] { opened = replayOpenSides(expected, exits, gaps); }))
+                    << "exits " << exits << " gaps " << gaps << " seed " << seed;
+                EXPECT_EQ(opened.size(), static_cast<size_t>(exits));
+                for (char side : opened)
+                    EXPECT_TRUE(sideHasFloor(made, side)) << side;
+                size_t squares = floorSquares(made).size();
+                EXPECT_GE(squares, 1u);
+                EXPECT_LE(squares, opened.size() * static_cast<size_t>(gaps));
+                if (exits == 1) most = std::max(most, squares);
             }
+            if (exits == 1) {
+                EXPECT_EQ(most, static_cast<size_t>(gaps)) << "gaps " << gaps;
+            }
+        }
 }
 
-TEST(SideOpening, FourExitsOpenEverySide) {
-    for (int seed = 1; seed <= 200; ++seed) {
-        seedRandom(seed);
-        CellGrid cells = wallGrid();
-        openSides(cells, 4, 1);
-        for (char side : std::string("SENW"))
-            EXPECT_TRUE(sideHasFloor(cells, side)) << side;
-        EXPECT_LE(floorSquares(cells).size(), 4u) << "gap count 1: one opening per side";
-    }
-}
-
-TEST(SideOpening, OneExitOpensOneSideEachWithEqualChance) {
-    // One long run: the first draws after seeding with neighbouring seeds are
-    // themselves alike, so reseeding each time would measure the seeding.
-    std::map<char, int> counts;
-    int samples = 0;
-    seedRandom(4242);
-    for (int run = 1; run <= 8000; ++run) {
-        CellGrid cells = wallGrid();
-        openSides(cells, 1, 1);
-        auto squares = floorSquares(cells);
-        ASSERT_EQ(squares.size(), 1u);
-        std::string sides = sidesOf(squares[0][0], squares[0][1]);
-        ASSERT_FALSE(sides.empty()) << "openings lie on the border";
-        if (sides.size() == 1) {
-            ++counts[sides[0]];
+// One long run each: the first draws after seeding with neighbouring seeds
+// are themselves alike, so reseeding each time would measure the seeding.
+// Squares on a corner lie on two sides and are left out of the count.
+TEST(SideOpening, EverySetOfSidesComesUpAlike) {
+    struct Case {
+        int exits, seed, runs;
+        size_t sets;
+    };
+    for (const Case& c : {Case{1, 4242, 8000, 4}, Case{2, 4243, 12000, 6}}) {
+        std::map<std::string, int> counts;
+        int samples = 0;
+        seedRandom(c.seed);
+        for (int run = 1; run <= c.runs; ++run) {
+            CellGrid cells = wallGrid();
+            openSides(cells, c.exits, 1);
+            auto squares = floorSquares(cells);
+            if (c.exits == 1) {
+                ASSERT_EQ(squares.size(), 1u);
+            }
+            std::set<char> sides;
+            bool clean = true;
+            for (auto square : squares) {
+                std::string s = sidesOf(square[0], square[1]);
+                ASSERT_FALSE(s.empty()) << "openings lie on the border";
+                clean = clean && s.size() == 1;
+                sides.insert(s.begin(), s.end());
+            }
+            if (!clean) continue;
+            ASSERT_EQ(sides.size(), static_cast<size_t>(c.exits));
+            counts[std::string(sides.begin(), sides.end())]++;
             ++samples;
         }
+        ASSERT_EQ(counts.size(), c.sets);
+        for (const auto& [set, count] : counts)
+            EXPECT_NEAR(static_cast<double>(count) / samples, 1.0 / c.sets, 0.03) << set;
     }
-    for (char side : std::string("SENW")) {
-        double share = static_cast<double>(counts[side]) / samples;
-        EXPECT_NEAR(share, 0.25, 0.03) << side;
-    }
-}
-
-TEST(SideOpening, TwoExitsOpenEveryPairOfSidesAlike) {
-    std::map<std::string, int> pairs;
-    int samples = 0;
-    seedRandom(4243);
-    for (int run = 1; run <= 12000; ++run) {
-        CellGrid cells = wallGrid();
-        openSides(cells, 2, 1);
-        std::set<char> sides;
-        bool clean = true;
-        for (auto square : floorSquares(cells)) {
-            std::string s = sidesOf(square[0], square[1]);
-            if (s.size() != 1) clean = false;
-            sides.insert(s.begin(), s.end());
-        }
-        if (!clean) continue;
-        ASSERT_EQ(sides.size(), 2u);
-        pairs[std::string(sides.begin(), sides.end())]++;
-        ++samples;
-    }
-    ASSERT_EQ(pairs.size(), 6u);
-    for (const auto& [pair, count] : pairs)
-        EXPECT_NEAR(static_cast<double>(count) / samples, 1.0 / 6, 0.03) << pair;
-}
-
-TEST(SideOpening, GapCountBoundsOpeningsPerSide) {
-    std::map<int, int> mostOnOneSide;
-    for (int gaps = 1; gaps <= 3; ++gaps)
-        for (int seed = 1; seed <= 300; ++seed) {
-            seedRandom(seed);
-            CellGrid cells = wallGrid();
-            openSides(cells, 1, gaps);
-            int n = static_cast<int>(floorSquares(cells).size());
-            EXPECT_GE(n, 1);
-            EXPECT_LE(n, gaps);
-            mostOnOneSide[gaps] = std::max(mostOnOneSide[gaps], n);
-        }
-    EXPECT_EQ(mostOnOneSide[3], 3);
 }
 
 TEST(MazeLayout, CorridorsRunInwardFromEveryNonCornerOpening) {
@@ -144,79 +130,54 @@ TEST(MazeLayout, CorridorsRunInwardFromEveryNonCornerOpening) {
             layOutMaze(cells, 1 + seed % 4, 1 + seed % 3, painter);
             auto open = [&](int x, int y) { return terrainAt(cells, x, y) != Terrain::Wall; };
             for (int i = 1; i <= 8; ++i) {
-                if (open(i, 0)) {
-                    EXPECT_TRUE(open(i, 1) && open(i, 2)) << picture(cells);
-                }
-                if (open(i, 9)) {
-                    EXPECT_TRUE(open(i, 7) && open(i, 8)) << picture(cells);
-                }
-                if (open(0, i)) {
-                    EXPECT_TRUE(open(1, i) && open(2, i)) << picture(cells);
-                }
-                if (open(9, i)) {
-                    EXPECT_TRUE(open(7, i) && open(8, i)) << picture(cells);
-                }
+                EXPECT_TRUE(!open(i, 0) || (open(i, 1) && open(i, 2))) << picture(cells);
+                EXPECT_TRUE(!open(i, 9) || (open(i, 7) && open(i, 8))) << picture(cells);
+                EXPECT_TRUE(!open(0, i) || (open(1, i) && open(2, i))) << picture(cells);
+                EXPECT_TRUE(!open(9, i) || (open(7, i) && open(8, i))) << picture(cells);
             }
         }
 }
 
+// Openings copied from neighbours, corners among them; only lines through
+// openings are opened.
 TEST(MazeLayout, PlainMazeMatchesReplayWithCopiedAndCornerOpenings) {
     for (int seed = 1; seed <= 200; ++seed) {
         seedRandom(seed);
-        CellGrid start = wallGrid();
-        // Openings copied from neighbours, corners among them.
-        setTerrain(start, 0, 3, Terrain::Floor);
-        setTerrain(start, 0, 7, Terrain::Floor);
-        setTerrain(start, 0, 0, Terrain::Floor);
-        setTerrain(start, 9, 9, Terrain::Floor);
-        CellGrid made = start;
+        CellGrid made = wallGrid();
+        for (auto [x, y] : {std::pair{0, 3}, {0, 7}, {0, 0}, {9, 9}})
+            setTerrain(made, x, y, Terrain::Floor);
+        CellGrid expected = made;
         int exits = 1 + seed % 4;
         int gaps = 1 + seed % 3;
-        RandomState after = runThenRewind([&] { layOutMaze(made, exits, gaps, Painter::Plain); });
-        CellGrid expected = start;
-        replayPlainMaze(expected, exits, gaps);
-        ASSERT_TRUE(sameTerrain(made, expected)) << picture(made) << "expected\n"
-                                                 << picture(expected);
-        ASSERT_TRUE(sameState(after, randomState()));
+        ASSERT_TRUE(matchesReplay(
+            made, expected, [&] { layOutMaze(made, exits, gaps, Painter::Plain); },
+            [&] { replayPlainMaze(expected, exits, gaps); }));
         EXPECT_EQ(terrainAt(made, 1, 3), Terrain::Floor);
         EXPECT_EQ(terrainAt(made, 2, 7), Terrain::Floor);
-    }
-}
-
-TEST(MazeLayout, PlainMazeOnlyOpensLinesThroughOpenings) {
-    for (int seed = 1; seed <= 200; ++seed) {
-        seedRandom(seed);
-        CellGrid cells = wallGrid();
-        layOutMaze(cells, 1 + seed % 4, 3, Painter::Plain);
-        auto open = [&](int x, int y) { return terrainAt(cells, x, y) != Terrain::Wall; };
+        auto open = [&](int x, int y) { return terrainAt(made, x, y) != Terrain::Wall; };
         for (int x = 1; x <= 8; ++x)
             for (int y = 1; y <= 8; ++y)
-                if (open(x, y)) {
-                    EXPECT_TRUE(open(x, 0) || open(x, 9) || open(0, y) || open(9, y))
-                        << x << "," << y << "\n"
-                        << picture(cells);
-                }
+                EXPECT_TRUE(!open(x, y) || open(x, 0) || open(x, 9) || open(0, y) || open(9, y))
+                    << x << "," << y << "\n"
+                    << picture(made);
     }
 }
 
 TEST(MazeLayout, ChamberLiesAroundTheCorridorsFarCorner) {
-    struct Case {
-        int x0, y0, x1, y1;
-        int left, top, right, bottom; // expected chamber bounds
-    };
-    const Case cases[] = {
+    // The corridor x0, y0, x1, y1, then the chamber's left, top, right, bottom.
+    const int cases[][8] = {
         {4, 1, 4, 5, 3, 4, 5, 6}, // from the y = 0 side: inner end
         {4, 3, 4, 8, 3, 7, 5, 9}, // from the y = 9 side: border end, clipped by nothing
         {1, 1, 1, 1, 0, 0, 2, 2},
         {1, 8, 8, 8, 7, 7, 9, 9},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         CellGrid cells = wallGrid();
-        paintCorridor(cells, Painter::Chamber, c.x0, c.y0, c.x1, c.y1);
+        paintCorridor(cells, Painter::Chamber, c[0], c[1], c[2], c[3]);
         for (int x = 0; x < 10; ++x)
             for (int y = 0; y < 10; ++y) {
-                bool corridor = x >= c.x0 && x <= c.x1 && y >= c.y0 && y <= c.y1;
-                bool chamber = x >= c.left && x <= c.right && y >= c.top && y <= c.bottom;
+                bool corridor = x >= c[0] && x <= c[2] && y >= c[1] && y <= c[3];
+                bool chamber = x >= c[4] && x <= c[6] && y >= c[5] && y <= c[7];
                 EXPECT_EQ(terrainAt(cells, x, y) == Terrain::Floor, corridor || chamber)
                     << x << "," << y;
             }
@@ -233,7 +194,6 @@ TEST(EntranceSector, RingRoomAndFourOpenSides) {
         Sector* entrance = findSector(level.sectors, {0, 0, 0});
         ASSERT_NE(entrance, nullptr);
         EXPECT_EQ(entrance->kind, SectorKind::Entrance);
-
         CellGrid expected = wallGrid();
         replayFloorRect(expected, 1, 1, 8, 1);
         replayFloorRect(expected, 1, 8, 8, 8);
@@ -247,8 +207,6 @@ TEST(EntranceSector, RingRoomAndFourOpenSides) {
         EXPECT_TRUE(sameTerrain(entrance->cells, expected))
             << picture(entrance->cells) << "expected\n"
             << picture(expected);
-        for (auto [x, y] : {std::pair{5, 5}, {1, 1}, {8, 8}, {2, 2}})
-            EXPECT_EQ(terrainAt(entrance->cells, x, y), Terrain::Floor);
         // Filled after it was laid out: 2 to 5 bats.
         EXPECT_GE(entrance->creatures.size(), 2u);
         EXPECT_LE(entrance->creatures.size(), 5u);
@@ -352,9 +310,6 @@ TEST(BorderMatching, CornerOpenedByEarlierSideOpensLaterNeighbour) {
                     << x << "," << y;
             }
     }
-}
-
-TEST(BorderMatching, LaterSideDoesNotReachBackToEarlierNeighbour) {
     seedRandom(5);
     SectorTable table;
     putSector(table, {-1, 0, 0}, filledSector(Terrain::Wall));
@@ -364,6 +319,19 @@ TEST(BorderMatching, LaterSideDoesNotReachBackToEarlierNeighbour) {
     EXPECT_EQ(terrainAt(findSector(table, {-1, 0, 0})->cells, 9, 0), Terrain::Wall);
 }
 
+TEST(BorderMatching, StoredNeighbourIsReadBackAndMatched) {
+    TempDir store;
+    SectorTable table;
+    table.storeDirectory = store.slash();
+    putSector(table, {4, 4, 0}, rockWith({{3, 0}}));
+    storeSector(table, {4, 4, 0});
+    ASSERT_FALSE(isInMemory(table, {4, 4, 0}));
+    seedRandom(6);
+    buildSector(table, {4, 3, 0}, 2, Generator::MazeChooser);
+    EXPECT_TRUE(isInMemory(table, {4, 4, 0}));
+    EXPECT_NE(terrainAt(findSector(table, {4, 3, 0})->cells, 3, 9), Terrain::Wall);
+}
+
 TEST(SectorBuilding, ExitsDrawnFromTwentyChances) {
     std::map<int, int> counts;
     for (int seed = 1; seed <= 2000; ++seed) {
@@ -371,8 +339,7 @@ TEST(SectorBuilding, ExitsDrawnFromTwentyChances) {
         int32_t exits = 0;
         runThenRewind([&] { exits = drawExits(); });
         int r = randomBelow(20);
-        int expected = r < 2 ? 1 : r < 8 ? 2 : r < 16 ? 3 : 4;
-        ASSERT_EQ(exits, expected) << r;
+        ASSERT_EQ(exits, r < 2 ? 1 : r < 8 ? 2 : r < 16 ? 3 : 4) << r;
         counts[exits]++;
     }
     EXPECT_EQ(counts.size(), 4u);
@@ -448,18 +415,23 @@ TEST(SectorBuilding, ChooserPicksGeneratorFromTwoDraws) {
     EXPECT_EQ(seen.size(), 6u) << "every kind but the entrance came up";
 }
 
+// Below unstable tunnels lies a maze with all four sides open whatever the
+// exits asked, filled like any new sector; the generator makes it first.
 TEST(SectorBuilding, UnstableBaseOpensAllFourSidesAndIsFilled) {
     for (int seed = 1; seed <= 30; ++seed) {
         seedRandom(seed);
         SectorTable table;
         buildSector(table, {0, 5, -2}, 1, Generator::UnstableBase);
-        const Sector* made = findSector(table, {0, 5, -2});
-        ASSERT_NE(made, nullptr);
-        EXPECT_EQ(made->kind, SectorKind::Maze);
-        for (char side : std::string("SENW"))
-            EXPECT_TRUE(sideHasFloor(made->cells, side));
-        EXPECT_GE(made->creatures.size(), 2u);
-        EXPECT_EQ(made->items.size(), 1u);
+        expectFourSidedFilledMaze(findSector(table, {0, 5, -2}));
+    }
+    for (int seed = 1; seed <= 20; ++seed) {
+        seedRandom(seed);
+        SectorTable table;
+        Sector sector;
+        EXPECT_EQ(unstableTunnelsGenerator(sector, 1, table, {-4, 2, 3}),
+                  SectorKind::UnstableTunnels);
+        expectFourSidedFilledMaze(findSector(table, {-4, 2, 2}));
+        EXPECT_FALSE(hasSlot(table, {-4, 2, 3})) << "the tunnels are put in by build sector";
     }
 }
 
@@ -471,13 +443,15 @@ TEST(UnstableTunnels, AboveAnythingButAPlainMazeIsAPlainMaze) {
             SectorTable table;
             putSector(table, {3, 3, -1}, filledSector(Terrain::Floor, below));
             Sector sector;
-            RandomState after = runThenRewind([&] {
-                EXPECT_EQ(unstableTunnelsGenerator(sector, 2, table, {3, 3, 0}), SectorKind::Maze);
-            });
             CellGrid expected = wallGrid();
-            replayPlainMaze(expected, 2, 3);
-            EXPECT_TRUE(sameTerrain(sector.cells, expected));
-            EXPECT_TRUE(sameState(after, randomState())) << "no hole draws";
+            EXPECT_TRUE(matchesReplay(
+                sector.cells, expected,
+                [&] {
+                    EXPECT_EQ(unstableTunnelsGenerator(sector, 2, table, {3, 3, 0}),
+                              SectorKind::Maze);
+                },
+                [&] { replayPlainMaze(expected, 2, 3); }))
+                << "no hole draws";
             for (int x = 0; x < 10; ++x)
                 for (int y = 0; y < 10; ++y)
                     EXPECT_EQ(elevationAt(sector.cells, x, y), 0);
@@ -497,28 +471,32 @@ TEST(UnstableTunnels, HolesAndTrapdoorsOnlyWhereBothFloorsMeet) {
                 if ((x + y) % 2 == 0) setTerrain(lower->cells, x, y, Terrain::Floor);
         const Sector& below = putSector(table, {3, 3, -1}, std::move(lower));
         Sector sector;
-        RandomState after = runThenRewind([&] {
-            EXPECT_EQ(unstableTunnelsGenerator(sector, 3, table, {3, 3, 0}),
-                      SectorKind::UnstableTunnels);
-        });
         CellGrid expected = wallGrid();
-        replayPlainMaze(expected, 3, 3);
-        for (int i = 0; i < 30; ++i) {
-            int x = randomIn(0, 9);
-            int y = randomIn(0, 9);
-            Cell& cell = expected[static_cast<size_t>(x)][static_cast<size_t>(y)];
-            if (cell.terrain != Terrain::Floor || terrainAt(below.cells, x, y) != Terrain::Floor)
-                continue;
-            if (randomBelow(2) == 0)
-                cell.elevation = -3;
-            else
-                cell.terrain = Terrain::Trapdoor;
-        }
-        ASSERT_TRUE(sameState(after, randomState()));
+        auto replayTunnels = [&] {
+            replayPlainMaze(expected, 3, 3);
+            for (int i = 0; i < 30; ++i) {
+                int x = randomIn(0, 9);
+                int y = randomIn(0, 9);
+                Cell& cell = expected[static_cast<size_t>(x)][static_cast<size_t>(y)];
+                if (cell.terrain != Terrain::Floor ||
+                    terrainAt(below.cells, x, y) != Terrain::Floor)
+                    continue;
+                if (randomBelow(2) == 0)
+                    cell.elevation = -3;
+                else
+                    cell.terrain = Terrain::Trapdoor;
+            }
+        };
+        ASSERT_TRUE(matchesReplay(
+            sector.cells, expected,
+            [&] {
+                EXPECT_EQ(unstableTunnelsGenerator(sector, 3, table, {3, 3, 0}),
+                          SectorKind::UnstableTunnels);
+            },
+            replayTunnels));
         for (int x = 0; x < 10; ++x)
             for (int y = 0; y < 10; ++y) {
                 const Cell& cell = sector.cells[static_cast<size_t>(x)][static_cast<size_t>(y)];
-                EXPECT_EQ(cell.terrain, terrainAt(expected, x, y)) << x << "," << y;
                 EXPECT_EQ(cell.elevation, elevationAt(expected, x, y)) << x << "," << y;
                 if (cell.elevation == -3 || cell.terrain == Terrain::Trapdoor) {
                     EXPECT_EQ(terrainAt(below.cells, x, y), Terrain::Floor);
@@ -531,31 +509,6 @@ TEST(UnstableTunnels, HolesAndTrapdoorsOnlyWhereBothFloorsMeet) {
     EXPECT_GT(trapdoors, 0);
 }
 
-TEST(UnstableTunnels, MakesTheFloorBelowFirstAsAFourSidedMaze) {
-    for (int seed = 1; seed <= 20; ++seed) {
-        seedRandom(seed);
-        SectorTable table;
-        Sector sector;
-        SectorKind kind = unstableTunnelsGenerator(sector, 1, table, {-4, 2, 3});
-        const Sector* below = findSector(table, {-4, 2, 2});
-        ASSERT_NE(below, nullptr);
-        EXPECT_EQ(below->kind, SectorKind::Maze);
-        EXPECT_EQ(kind, SectorKind::UnstableTunnels);
-        for (char side : std::string("SENW"))
-            EXPECT_TRUE(sideHasFloor(below->cells, side));
-        EXPECT_GE(below->creatures.size(), 2u) << "the floor below was filled";
-        EXPECT_FALSE(hasSlot(table, {-4, 2, 3})) << "the tunnels are put in by build sector";
-    }
-}
-
-} // namespace
-} // namespace dunvale
-
-namespace dunvale {
-namespace {
-
-using namespace dunvale::testing;
-
 TEST(NewLabyrinth, EntranceAndItsNeighboursWithMatchedBorders) {
     for (int seed = 1; seed <= 15; ++seed) {
         seedRandom(seed);
@@ -565,7 +518,6 @@ TEST(NewLabyrinth, EntranceAndItsNeighboursWithMatchedBorders) {
         EXPECT_EQ(level.sectors.storeDirectory, store.slash());
         const Sector* entrance = findSector(level.sectors, {0, 0, 0});
         ASSERT_NE(entrance, nullptr);
-        EXPECT_EQ(entrance->kind, SectorKind::Entrance);
         EXPECT_EQ(terrainAt(entrance->cells, 5, 5), Terrain::Floor);
         // Built in this order; each copies the openings of those before it.
         const SectorCoord order[9] = {{0, 0, 0},   {-1, 0, 0}, {1, 0, 0},  {0, -1, 0}, {0, 1, 0},
@@ -584,27 +536,13 @@ TEST(NewLabyrinth, EntranceAndItsNeighboursWithMatchedBorders) {
                     int ay = dy == 1 ? 9 : dy == -1 ? 0 : i;
                     int bx = dx == 1 ? 0 : dx == -1 ? 9 : i;
                     int by = dy == 1 ? 0 : dy == -1 ? 9 : i;
-                    if (terrainAt(a->cells, ax, ay) != Terrain::Wall) {
-                        EXPECT_NE(terrainAt(b->cells, bx, by), Terrain::Wall)
-                            << "seed " << seed << " sector " << later << " from " << earlier;
-                    }
+                    EXPECT_TRUE(terrainAt(a->cells, ax, ay) == Terrain::Wall ||
+                                terrainAt(b->cells, bx, by) != Terrain::Wall)
+                        << "seed " << seed << " sector " << later << " from " << earlier;
                 }
             }
         }
     }
-}
-
-TEST(BorderMatching, StoredNeighbourIsReadBackAndMatched) {
-    TempDir store;
-    SectorTable table;
-    table.storeDirectory = store.slash();
-    putSector(table, {4, 4, 0}, rockWith({{3, 0}}));
-    storeSector(table, {4, 4, 0});
-    ASSERT_FALSE(isInMemory(table, {4, 4, 0}));
-    seedRandom(6);
-    buildSector(table, {4, 3, 0}, 2, Generator::MazeChooser);
-    EXPECT_TRUE(isInMemory(table, {4, 4, 0}));
-    EXPECT_NE(terrainAt(findSector(table, {4, 3, 0})->cells, 3, 9), Terrain::Wall);
 }
 
 } // namespace

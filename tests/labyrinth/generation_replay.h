@@ -136,6 +136,19 @@ inline void replayPlainMaze(CellGrid& cells, int exits, int gaps) {
     replayPlainCorridors(cells);
 }
 
+// A creature's level drawn from the depth, pulled back when it lies too far
+// above the depth; tells whether it was.
+inline int replayCreatureLevel(int depth, bool* pulledBack = nullptr) {
+    int m = randomIn(1, 3 * depth / 2);
+    int level = m + 1;
+    if (level > depth + 5) {
+        int loss = randomIn(1, depth / 2);
+        level -= loss;
+        if (pulledBack != nullptr) *pulledBack = true;
+    }
+    return level;
+}
+
 // Runs `action` from the current generator state, then rewinds the state so
 // that a replay can draw the same numbers; returns the state the action left.
 template <typename Action> RandomState runThenRewind(Action action) {
@@ -144,6 +157,20 @@ template <typename Action> RandomState runThenRewind(Action action) {
     RandomState after = randomState();
     randomState() = before;
     return after;
+}
+
+// Runs `make`, rewinds the generator and runs `replay`: both must draw alike
+// and leave `made` and `expected` with the same terrain. The generator is
+// left where the replay left it.
+template <typename Make, typename Replay>
+::testing::AssertionResult matchesReplay(const CellGrid& made, const CellGrid& expected, Make make,
+                                         Replay replay) {
+    RandomState after = runThenRewind(make);
+    replay();
+    if (!sameState(after, randomState())) return ::testing::AssertionFailure() << "draws differ";
+    if (!sameTerrain(made, expected))
+        return ::testing::AssertionFailure() << picture(made) << "expected\n" << picture(expected);
+    return ::testing::AssertionSuccess();
 }
 
 } // namespace dunvale::testing

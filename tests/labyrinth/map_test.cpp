@@ -1,3 +1,4 @@
+#include "labyrinth/generation_replay.h"
 #include "labyrinth/sector.h"
 #include "labyrinth/store.h"
 #include "support/errors.h"
@@ -82,13 +83,10 @@ TEST(SectorMap, CellAtOffsetCrossesIntoTheNeighbour) {
 
 TEST(SectorMap, CellInAMissingSectorCannotBeFound) {
     auto level = levelWith({{3, 0, 0}});
-    try {
-        cellAtOffset(level->sectors, {{3, 0, 0}, 4, 2}, 0, -5);
-        FAIL() << "expected an error";
-    } catch (const RuntimeError& error) {
-        EXPECT_EQ(error.message, "Couldn't find 3,-1,0");
-        EXPECT_EQ(error.code, errorCode::couldntFind);
-    }
+    EXPECT_EQ(raisedBy([&] {
+                  cellAtOffset(level->sectors, {{3, 0, 0}, 4, 2}, 0, -5);
+              }),
+              (Raised{"Couldn't find 3,-1,0", errorCode::couldntFind}));
     EXPECT_EQ(findCell(level->sectors, {{3, 1, 0}, 0, 0}), nullptr);
     EXPECT_NE(findCell(level->sectors, {{3, 0, 0}, 0, 0}), nullptr);
 }
@@ -136,10 +134,8 @@ TEST(SectorMap, RandomOpenSquareDrawsXThenYUntilOpen) {
         auto sector = filledSector(Terrain::Wall);
         for (int i = 0; i < 10; ++i)
             sector->cells[static_cast<size_t>(i)][static_cast<size_t>(i)].terrain = Terrain::Floor;
-        RandomState before = randomState();
-        Position got = randomOpenSquare(*sector, {4, 5, 6});
-        RandomState after = randomState();
-        randomState() = before;
+        Position got;
+        RandomState after = runThenRewind([&] { got = randomOpenSquare(*sector, {4, 5, 6}); });
         int x = 0;
         int y = 0;
         do {
@@ -154,10 +150,8 @@ TEST(SectorMap, RandomOpenSquareDrawsXThenYUntilOpen) {
 TEST(SectorMap, RandomOpenSquareGivesUpAfterThreeHundredSquares) {
     seedRandom(17);
     auto sector = filledSector(Terrain::Wall);
-    RandomState before = randomState();
-    Position got = randomOpenSquare(*sector, {0, 0, 0});
-    RandomState after = randomState();
-    randomState() = before;
+    Position got;
+    RandomState after = runThenRewind([&] { got = randomOpenSquare(*sector, {0, 0, 0}); });
     int x = 0;
     int y = 0;
     for (int i = 0; i < 300; ++i) {
@@ -200,14 +194,6 @@ TEST(SectorMap, FirstCreatureOnASquareIsTheOneFound) {
     // The same square of another sector holds nothing.
     EXPECT_EQ(creatureAt(table, {{1, 0, 0}, 2, 2}), nullptr);
 }
-
-} // namespace
-} // namespace dunvale
-
-namespace dunvale {
-namespace {
-
-using namespace dunvale::testing;
 
 TEST(SectorMap, VisitedStaysSetThroughTheStore) {
     TempDir store;

@@ -71,24 +71,29 @@ std::unique_ptr<Sector> linkedSector(SectorKind kind, std::optional<StairLink> u
     return sector;
 }
 
-TEST(StairsGeneration, StairsUpClimbOneTwoThreeThreeThenWallForEveryDirection) {
+// The run's squares climb 1, 2, 3, 3 below and lie -3, -3, -2, -1 above.
+const int under[4] = {1, 2, 3, 3};
+const int over[4] = {-3, -3, -2, -1};
+
+// Stairs up built under a staircase down carrying `link`, then the staircase
+// down built again over them, for every direction.
+TEST(StairsGeneration, StairsUpAndTheirPartnerAboveForEveryDirection) {
     for (const StairLink& link : freshLinks) {
+        SCOPED_TRACE(static_cast<int>(link.direction));
         seedRandom(11);
         SectorTable table;
-        // The sector above is a staircase down whose link is this one.
         putSector(table, {0, 0, 1}, linkedSector(SectorKind::StairsDown, std::nullopt, link));
-        Sector sector;
-        EXPECT_EQ(stairsGenerator(sector, 2, table, {0, 0, 0}, 1), SectorKind::StairsUp);
-        ASSERT_TRUE(sector.upLink);
-        EXPECT_EQ(*sector.upLink, partnerOf(link));
+        auto lower = std::make_unique<Sector>();
+        EXPECT_EQ(lower->kind = stairsGenerator(*lower, 2, table, {0, 0, 0}, 1),
+                  SectorKind::StairsUp);
+        const Sector& sector = *lower;
+        EXPECT_EQ(sector.upLink, partnerOf(link));
         EXPECT_FALSE(sector.downLink);
         for (int lane = 0; lane <= 1; ++lane) {
             auto squares = laneOf(link, lane);
-            const int heights[4] = {1, 2, 3, 3};
             for (int i = 0; i < 4; ++i) {
                 EXPECT_EQ(cellOf(sector, squares[i]).terrain, Terrain::Floor);
-                EXPECT_EQ(cellOf(sector, squares[i]).elevation, heights[i])
-                    << "direction " << static_cast<int>(link.direction) << " step " << i;
+                EXPECT_EQ(cellOf(sector, squares[i]).elevation, under[i]) << "step " << i;
             }
             EXPECT_EQ(cellOf(sector, squares[4]).terrain, Terrain::Wall);
         }
@@ -105,30 +110,17 @@ TEST(StairsGeneration, StairsUpClimbOneTwoThreeThreeThenWallForEveryDirection) {
             for (int y = 1; y <= 8; ++y)
                 walls += terrainAt(sector.cells, x, y) == Terrain::Wall;
         EXPECT_EQ(walls, 12) << picture(sector.cells);
-    }
-}
 
-TEST(StairsGeneration, PartnerAboveLiesOverTheRunAndLinksBack) {
-    for (const StairLink& link : freshLinks) {
-        seedRandom(12);
-        SectorTable table;
-        putSector(table, {0, 0, 1}, linkedSector(SectorKind::StairsDown, std::nullopt, link));
-        auto lower = std::make_unique<Sector>();
-        lower->kind = stairsGenerator(*lower, 3, table, {0, 0, 0}, 1);
+        // The partner above lies over the run and links back.
         table = SectorTable{};
-        const Sector& below = putSector(table, {0, 0, 0}, std::move(lower));
+        putSector(table, {0, 0, 0}, std::move(lower));
         Sector above;
         EXPECT_EQ(stairsGenerator(above, 3, table, {0, 0, 1}, -1), SectorKind::StairsDown);
-        ASSERT_TRUE(above.downLink);
-        EXPECT_EQ(*above.downLink, link) << "the partner of the partner is the link";
+        EXPECT_EQ(above.downLink, link) << "the partner of the partner is the link";
         for (int lane = 0; lane <= 1; ++lane) {
             auto squares = laneOf(link, lane);
-            const int under[4] = {1, 2, 3, 3};
-            const int over[4] = {-3, -3, -2, -1};
             for (int i = 0; i < 4; ++i) {
-                EXPECT_EQ(cellOf(below, squares[i]).elevation, under[i]);
-                EXPECT_EQ(cellOf(above, squares[i]).elevation, over[i])
-                    << "direction " << static_cast<int>(link.direction) << " step " << i;
+                EXPECT_EQ(cellOf(above, squares[i]).elevation, over[i]) << "step " << i;
                 EXPECT_EQ(cellOf(above, squares[i]).terrain, Terrain::Floor);
             }
         }
@@ -152,13 +144,8 @@ TEST(StairsGeneration, FreshStairsDrawTheirLinkAfterTheOpenings) {
             ASSERT_TRUE(sameState(after, randomState()));
             seen.insert(d);
             StairLink expectedPartner = partnerOf(freshLinks[d]);
-            if (sign > 0) {
-                EXPECT_EQ(kind, SectorKind::StairsUp);
-                EXPECT_EQ(sector.upLink, expectedPartner);
-            } else {
-                EXPECT_EQ(kind, SectorKind::StairsDown);
-                EXPECT_EQ(sector.downLink, expectedPartner);
-            }
+            EXPECT_EQ(kind, sign > 0 ? SectorKind::StairsUp : SectorKind::StairsDown);
+            EXPECT_EQ(sign > 0 ? sector.upLink : sector.downLink, expectedPartner);
             for (int i = 0; i < 10; ++i)
                 for (auto [x, y] : {std::pair{i, 0}, {i, 9}, {0, i}, {9, i}})
                     EXPECT_EQ(terrainAt(sector.cells, x, y), terrainAt(openings, x, y));
@@ -172,28 +159,26 @@ TEST(StairsGeneration, FreshStairsDrawTheirLinkAfterTheOpenings) {
 }
 
 TEST(StairsGeneration, OtherKindOnTheOtherLevelGivesAPlainMaze) {
-    struct Case {
-        int sign;
-        SectorKind other;
-    };
-    const Case cases[] = {{1, SectorKind::Maze},
-                          {1, SectorKind::StairsUp},
-                          {-1, SectorKind::StairsDown},
-                          {-1, SectorKind::SpiralStaircase},
-                          {1, SectorKind::Entrance}};
-    for (const Case& k : cases)
+    const std::pair<int, SectorKind> cases[] = {{1, SectorKind::Maze},
+                                                {1, SectorKind::StairsUp},
+                                                {-1, SectorKind::StairsDown},
+                                                {-1, SectorKind::SpiralStaircase},
+                                                {1, SectorKind::Entrance}};
+    for (const auto& c : cases)
         for (int seed = 1; seed <= 10; ++seed) {
+            const int sign = c.first; // lambdas below cannot capture a binding
+            const SectorKind other = c.second;
             seedRandom(seed);
             SectorTable table;
-            putSector(table, {0, 0, k.sign}, linkedSector(k.other, freshLinks[0], freshLinks[1]));
+            putSector(table, {0, 0, sign}, linkedSector(other, freshLinks[0], freshLinks[1]));
             Sector sector;
-            RandomState after = runThenRewind([&] {
-                EXPECT_EQ(stairsGenerator(sector, 2, table, {0, 0, 0}, k.sign), SectorKind::Maze);
-            });
             CellGrid expected = wallGrid();
-            replayPlainMaze(expected, 2, 2);
-            EXPECT_TRUE(sameTerrain(sector.cells, expected));
-            EXPECT_TRUE(sameState(after, randomState()));
+            EXPECT_TRUE(matchesReplay(
+                sector.cells, expected,
+                [&] {
+                    EXPECT_EQ(stairsGenerator(sector, 2, table, {0, 0, 0}, sign), SectorKind::Maze);
+                },
+                [&] { replayPlainMaze(expected, 2, 2); }));
             EXPECT_FALSE(sector.upLink);
             EXPECT_FALSE(sector.downLink);
         }
@@ -231,6 +216,18 @@ TEST(StairsGeneration, AnExistingPartnerIsLeftAlone) {
     EXPECT_TRUE(findSector(table, {0, 0, 1})->creatures.empty());
 }
 
+TEST(StairsGeneration, LinkOutsideTheSectorIsOutOfBounds) {
+    SectorTable table;
+    putSector(table, {0, 0, 1},
+              linkedSector(SectorKind::StairsDown, std::nullopt, StairLink{Direction::East, 9, 9}));
+    Sector sector;
+    seedRandom(1);
+    EXPECT_EQ(raisedBy([&] {
+                  stairsGenerator(sector, 1, table, {0, 0, 0}, 1);
+              }),
+              (Raised{"Out of bounds error", errorCode::outOfBounds}));
+}
+
 // The walking orders and patterns of the spiral cuts, line by line.
 struct SpiralCase {
     Direction direction;
@@ -261,10 +258,9 @@ void expectCut(const Sector& sector, const SpiralCase& k) {
             int x = k.outerIsX ? outer : inner;
             int y = k.outerIsX ? inner : outer;
             const Cell& cell = sector.cells[static_cast<size_t>(x)][static_cast<size_t>(y)];
-            if (values[i] == W) {
-                EXPECT_EQ(cell.terrain, Terrain::Wall) << x << "," << y;
-            } else {
-                EXPECT_EQ(cell.terrain, Terrain::Floor) << x << "," << y;
+            EXPECT_EQ(cell.terrain, values[i] == W ? Terrain::Wall : Terrain::Floor)
+                << x << "," << y;
+            if (values[i] != W) {
                 EXPECT_EQ(cell.elevation, values[i]) << x << "," << y;
             }
             ++i;
@@ -278,18 +274,18 @@ TEST(SpiralStaircase, CutsWalkTheirSquaresInOrderForEveryDirection) {
         // The linked neighbour carries the reversed direction; the other one
         // is a maze, so the spiral goes only the linked way.
         StairLink carried{reversed(k.direction), 5, 5};
-        SectorCoord linkedAt = k.upward ? SectorCoord{0, 0, 1} : SectorCoord{0, 0, -1};
-        SectorCoord blockedAt = k.upward ? SectorCoord{0, 0, -1} : SectorCoord{0, 0, 1};
+        std::optional<StairLink> none;
+        SectorCoord linkedAt{0, 0, k.upward ? 1 : -1};
         putSector(table, linkedAt,
-                  k.upward ? linkedSector(SectorKind::SpiralStaircase, std::nullopt, carried)
-                           : linkedSector(SectorKind::SpiralStaircase, carried, std::nullopt));
-        putSector(table, blockedAt, filledSector(Terrain::Floor, SectorKind::Maze));
+                  linkedSector(SectorKind::SpiralStaircase, k.upward ? none : carried,
+                               k.upward ? carried : none));
+        putSector(table, {0, 0, -linkedAt.sz}, filledSector(Terrain::Floor, SectorKind::Maze));
         Sector sector;
         EXPECT_EQ(spiralStaircaseGenerator(sector, 1, table, {0, 0, 0}),
                   SectorKind::SpiralStaircase);
         StairLink expected{k.direction, 5, 5};
-        EXPECT_EQ(sector.upLink, k.upward ? std::optional(expected) : std::nullopt);
-        EXPECT_EQ(sector.downLink, k.upward ? std::nullopt : std::optional(expected));
+        EXPECT_EQ(sector.upLink, k.upward ? std::optional(expected) : none);
+        EXPECT_EQ(sector.downLink, k.upward ? none : std::optional(expected));
         expectCut(sector, k);
     }
 }
@@ -365,16 +361,16 @@ TEST(SpiralStaircase, OtherSectorsStopTheColumnWithoutDirectionDraws) {
                   linkedSector(SectorKind::SpiralStaircase, freshLinks[0], std::nullopt));
         putSector(table, {0, 0, -1}, filledSector(Terrain::Floor, SectorKind::StairsUp));
         Sector sector;
-        SectorKind kind;
-        RandomState after = runThenRewind([&] {
-            kind = spiralStaircaseGenerator(sector, 2, table, {0, 0, 0});
-        });
-        EXPECT_EQ(kind, SectorKind::Maze);
-        randomBelow(4); // the orientation is drawn all the same
         CellGrid expected = wallGrid();
-        replayPlainMaze(expected, 2, 2);
-        EXPECT_TRUE(sameTerrain(sector.cells, expected));
-        EXPECT_TRUE(sameState(after, randomState()));
+        EXPECT_TRUE(matchesReplay(
+            sector.cells, expected,
+            [&] {
+                EXPECT_EQ(spiralStaircaseGenerator(sector, 2, table, {0, 0, 0}), SectorKind::Maze);
+            },
+            [&] {
+                randomBelow(4); // the orientation is drawn all the same
+                replayPlainMaze(expected, 2, 2);
+            }));
     }
 }
 
@@ -397,33 +393,14 @@ TEST(SpiralStaircase, SectorAboveCutsItsWayDownOverTheWayUp) {
         EXPECT_EQ(above->downLink->direction, reversed(d));
         // Under the squares of heights 1, 2, 3, 3 lie -3, -3, -2, -1 above.
         auto up = spiralSquares(d, true);
-        std::vector<std::array<int32_t, 2>> stair;
-        for (size_t i : {13u, 10u, 7u, 4u})
-            stair.push_back(up[i]);
-        const int under[4] = {1, 2, 3, 3};
-        const int over[4] = {-3, -3, -2, -1};
+        const size_t stair[4] = {13, 10, 7, 4};
         for (size_t i = 0; i < 4; ++i) {
-            auto [x, y] = stair[i];
+            auto [x, y] = up[stair[i]];
             EXPECT_EQ(elevationAt(below->cells, x, y), under[i]);
             EXPECT_EQ(elevationAt(above->cells, x, y), over[i]);
         }
     }
     EXPECT_EQ(seen.size(), 4u);
-}
-
-TEST(StairsGeneration, LinkOutsideTheSectorIsOutOfBounds) {
-    SectorTable table;
-    putSector(table, {0, 0, 1},
-              linkedSector(SectorKind::StairsDown, std::nullopt, StairLink{Direction::East, 9, 9}));
-    Sector sector;
-    seedRandom(1);
-    try {
-        stairsGenerator(sector, 1, table, {0, 0, 0}, 1);
-        FAIL() << "expected an error";
-    } catch (const RuntimeError& error) {
-        EXPECT_EQ(error.message, "Out of bounds error");
-        EXPECT_EQ(error.code, errorCode::outOfBounds);
-    }
 }
 
 } // namespace

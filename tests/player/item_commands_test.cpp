@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <vector>
 
 namespace dunvale {
@@ -28,7 +27,11 @@ struct ItemCommandsTest : ::testing::Test {
     std::unique_ptr<LevelRecord> level = testing::levelWith({home});
     Player player = newPlayer();
 
-    void press(std::initializer_list<int> keys) { fixture.terminal.keys = keys; }
+    // The command run with one key pressed at its prompt; the turns it took.
+    int32_t run(int32_t (*command)(Player&, LevelRecord&), int key) {
+        fixture.terminal.keys = {key};
+        return command(player, *level);
+    }
     std::vector<FloorItem>& floor() { return findSector(level->sectors, home)->items; }
     void fillInventory() {
         for (auto& slot : player.inventory)
@@ -36,7 +39,7 @@ struct ItemCommandsTest : ::testing::Test {
     }
 };
 
-using Command = std::function<int32_t(Player&, LevelRecord&)>;
+using Command = int32_t (*)(Player&, LevelRecord&);
 
 // The attribute row expected under a text written in one colour code.
 std::string written(const std::string& text, char code) {
@@ -53,9 +56,8 @@ TEST_F(ItemCommandsTest, SelectionPromptsCancelOnAnyOtherKey) {
         player.inventory[0] = dagger;
         player.inventory[1] = healingPotion;
         for (int pressed : std::vector<int>{'x', 'a', ' ', key::F1}) {
-            press({pressed});
             const Player before = player;
-            EXPECT_EQ(command(player, *level), 0) << verb;
+            EXPECT_EQ(run(command, pressed), 0) << verb;
             EXPECT_EQ(player.inventory, before.inventory);
             EXPECT_FALSE(player.equipment.weapon);
             EXPECT_TRUE(messageQueue().empty());
@@ -67,16 +69,13 @@ TEST_F(ItemCommandsTest, SelectionPromptsCancelOnAnyOtherKey) {
 }
 
 TEST_F(ItemCommandsTest, EmptySlotIsSilentForUseAndDropButNotForEquip) {
-    press({'7'});
-    EXPECT_EQ(useItem(player, *level), 0);
+    EXPECT_EQ(run(useItem, '7'), 0);
     EXPECT_TRUE(messageQueue().empty());
     EXPECT_EQ(fixture.terminal.row(18), "");
-    press({'7'});
-    EXPECT_EQ(dropItem(player, *level), 0);
+    EXPECT_EQ(run(dropItem, '7'), 0);
     EXPECT_TRUE(messageQueue().empty());
     EXPECT_TRUE(floor().empty());
-    press({'7'});
-    EXPECT_EQ(equipItem(player, *level), 0);
+    EXPECT_EQ(run(equipItem, '7'), 0);
     EXPECT_TRUE(messageQueue().empty());
     EXPECT_EQ(fixture.terminal.row(17), "  You don't have that item.");
 }
@@ -85,14 +84,12 @@ TEST_F(ItemCommandsTest, UseDrinksOrReadsAndUsesTheItemUp) {
     player.energy = 40;
     player.inventory[2] = healingPotion;
     player.inventory[5] = protectionScroll;
-    press({'2'});
-    EXPECT_EQ(useItem(player, *level), 1);
+    EXPECT_EQ(run(useItem, '2'), 1);
     EXPECT_EQ(player.energy, 70);
     EXPECT_FALSE(player.inventory[2]);
     EXPECT_EQ(fixture.messageTexts(), std::vector<std::string>{"You drink the healing potion."});
     messageQueue().clear();
-    press({'5'});
-    EXPECT_EQ(useItem(player, *level), 1);
+    EXPECT_EQ(run(useItem, '5'), 1);
     EXPECT_FALSE(player.inventory[5]);
     ASSERT_EQ(player.effects.size(), 1u);
     EXPECT_EQ(player.effects[0].kind, EffectKind::Protection);
@@ -101,11 +98,9 @@ TEST_F(ItemCommandsTest, UseDrinksOrReadsAndUsesTheItemUp) {
 TEST_F(ItemCommandsTest, WeaponsAndArmourCannotBeUsedNorPotionsWorn) {
     player.inventory[0] = longSword;
     player.inventory[1] = healingPotion;
-    press({'0'});
-    EXPECT_EQ(useItem(player, *level), 0);
+    EXPECT_EQ(run(useItem, '0'), 0);
     EXPECT_EQ(fixture.terminal.row(17), "  You can't use that.");
-    press({'1'});
-    EXPECT_EQ(equipItem(player, *level), 0);
+    EXPECT_EQ(run(equipItem, '1'), 0);
     EXPECT_EQ(fixture.terminal.row(17), "  You can't equip that.");
     EXPECT_EQ(player.inventory[0], longSword);
     EXPECT_EQ(player.inventory[1], healingPotion);
@@ -116,10 +111,8 @@ TEST_F(ItemCommandsTest, DropLeavesItemsOnTheSquareInOrder) {
     player.position = Position{home, 3, 8};
     player.inventory[4] = dagger;
     player.inventory[6] = chainMail;
-    press({'4'});
-    EXPECT_EQ(dropItem(player, *level), 1);
-    press({'6'});
-    EXPECT_EQ(dropItem(player, *level), 1);
+    EXPECT_EQ(run(dropItem, '4'), 1);
+    EXPECT_EQ(run(dropItem, '6'), 1);
     EXPECT_FALSE(player.inventory[4]);
     EXPECT_FALSE(player.inventory[6]);
     EXPECT_EQ(floor(), (std::vector<FloorItem>{{dagger, 3, 8}, {chainMail, 3, 8}}));
@@ -131,20 +124,17 @@ struct EquipCase {
     std::optional<Item> worn;
     Item chosen;
     int32_t turns;
-    std::vector<std::string> messages;
+    std::string said;
 };
 
 TEST_F(ItemCommandsTest, EquipCostsAndSwaps) {
-    const std::vector<EquipCase> cases{
-        {paddedClothes,
-         chainMail,
-         6,
-         {"You take off the padded clothes You put on the chain mail"}},
-        {std::nullopt, fullPlate, 9, {"You put on the full plate mail"}},
-        {std::nullopt, paddedClothes, 1, {"You put on the padded clothes"}},
-        {fullPlate, plateMail, 16, {"You take off the full plate mail You put on the plate mail"}},
-        {longSword, dagger, 1, {"You wield the dagger"}},
-        {std::nullopt, knife, 1, {"You wield the knife"}},
+    const EquipCase cases[] = {
+        {paddedClothes, chainMail, 6, "You take off the padded clothes You put on the chain mail"},
+        {std::nullopt, fullPlate, 9, "You put on the full plate mail"},
+        {std::nullopt, paddedClothes, 1, "You put on the padded clothes"},
+        {fullPlate, plateMail, 16, "You take off the full plate mail You put on the plate mail"},
+        {longSword, dagger, 1, "You wield the dagger"},
+        {std::nullopt, knife, 1, "You wield the knife"},
     };
     for (const EquipCase& c : cases) {
         messageQueue().clear();
@@ -153,13 +143,12 @@ TEST_F(ItemCommandsTest, EquipCostsAndSwaps) {
         player.inventory[6] = c.chosen;
         bool weapon = c.chosen.itemClass == ItemClass::Weapon;
         (weapon ? player.equipment.weapon : player.equipment.armour) = c.worn;
-        press({'6'});
-        EXPECT_EQ(equipItem(player, *level), c.turns) << itemName(c.chosen);
+        EXPECT_EQ(run(equipItem, '6'), c.turns) << itemName(c.chosen);
         EXPECT_EQ((weapon ? player.equipment.weapon : player.equipment.armour), c.chosen);
         // What was worn before lands in the slot the new item came from.
         EXPECT_EQ(player.inventory[6], c.worn);
         EXPECT_EQ(player.inventory[0], healingPotion);
-        EXPECT_EQ(fixture.messageTexts(), c.messages);
+        EXPECT_EQ(fixture.messageTexts(), std::vector<std::string>{c.said});
     }
 }
 
@@ -168,8 +157,7 @@ TEST_F(ItemCommandsTest, EquipShowsTheInventoryAndStatusPanels) {
     player.inventory[1] = dagger;
     player.inventory[2] = chainMail;
     player.inventory[3] = protectionScroll;
-    press({'q'});
-    EXPECT_EQ(equipItem(player, *level), 0);
+    EXPECT_EQ(run(equipItem, 'q'), 0);
     const VirtualScreen& screen = fixture.terminal;
     EXPECT_EQ(screen.row(2).substr(2, 16), "0:healing potion");
     // Cyan: '6' normal, 'G' bright; only weapons and armour stand out.
@@ -186,15 +174,13 @@ TEST_F(ItemCommandsTest, UseMarksPotionsAndScrollsDropMarksNothing) {
     player.inventory[0] = healingPotion;
     player.inventory[1] = dagger;
     player.inventory[3] = protectionScroll;
-    press({'q'});
-    EXPECT_EQ(useItem(player, *level), 0);
+    EXPECT_EQ(run(useItem, 'q'), 0);
     const VirtualScreen& screen = fixture.terminal;
     EXPECT_EQ(screen.attributeRow(2).substr(2, 16), written("0:healing potion", 'G'));
     EXPECT_EQ(screen.attributeRow(3).substr(2, 8), std::string(8, '6'));
     EXPECT_EQ(screen.attributeRow(5).substr(2, 19), written("3:protection scroll", 'G'));
     EXPECT_EQ(screen.row(1).find("Current status"), std::string::npos);
-    press({'q'});
-    EXPECT_EQ(dropItem(player, *level), 0);
+    EXPECT_EQ(run(dropItem, 'q'), 0);
     EXPECT_EQ(screen.attributeRow(2).substr(2, 16), written("0:healing potion", '6'));
     EXPECT_EQ(screen.attributeRow(5).substr(2, 19), written("3:protection scroll", '6'));
 }
@@ -214,14 +200,12 @@ TEST_F(ItemCommandsTest, UnequipWithNothingWornOrNoRoom) {
 TEST_F(ItemCommandsTest, UnequipWithOnlyAWeaponOffersOnlyTheWeapon) {
     player.equipment.weapon = longSword;
     player.inventory[0] = healingPotion;
-    press({'a'});
-    EXPECT_EQ(unequipItem(player, *level), 0);
+    EXPECT_EQ(run(unequipItem, 'a'), 0);
     EXPECT_EQ(fixture.terminal.row(17),
               "  To unwield your weapon, press 'w' ...or any other key to cancel.");
     EXPECT_EQ(fixture.terminal.row(18), "");
     EXPECT_EQ(player.equipment.weapon, longSword);
-    press({'w'});
-    EXPECT_EQ(unequipItem(player, *level), 1);
+    EXPECT_EQ(run(unequipItem, 'w'), 1);
     EXPECT_FALSE(player.equipment.weapon);
     EXPECT_EQ(player.inventory[1], longSword);
     EXPECT_TRUE(messageQueue().empty());
@@ -232,16 +216,14 @@ TEST_F(ItemCommandsTest, UnequipArmourTakesItsTime) {
     player.equipment.armour = plateMail;
     player.inventory[0] = healingPotion;
     player.inventory[1] = healingPotion;
-    press({'a'});
-    EXPECT_EQ(unequipItem(player, *level), 7);
+    EXPECT_EQ(run(unequipItem, 'a'), 7);
     EXPECT_EQ(fixture.terminal.row(17),
               "  To unwield your weapon, press 'w' To unequip your armour, press 'a'");
     EXPECT_EQ(fixture.terminal.row(18), "  ...or any other key to cancel.");
     EXPECT_FALSE(player.equipment.armour);
     EXPECT_EQ(player.equipment.weapon, knife);
     EXPECT_EQ(player.inventory[2], plateMail);
-    press({'W'});
-    EXPECT_EQ(unequipItem(player, *level), 0);
+    EXPECT_EQ(run(unequipItem, 'W'), 0);
     EXPECT_EQ(player.equipment.weapon, knife);
 }
 

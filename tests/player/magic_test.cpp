@@ -1,4 +1,3 @@
-#include "creatures/combat.h"
 #include "player/magic.h"
 #include "player/step.h"
 #include "test_support.h"
@@ -11,205 +10,142 @@
 namespace dunvale {
 namespace {
 
-using testing::addCreature;
-using testing::ScreenFixture;
+using namespace dunvale::testing;
+using Effects = std::vector<TimedEffect>;
+using Texts = std::vector<std::string>;
 
 const SectorCoord home{0, 0, 0};
-
-std::unique_ptr<LevelRecord> worldAround(const std::vector<SectorCoord>& centres,
-                                         const std::string& store = "") {
-    auto level = testing::levelWith({}, store);
-    for (SectorCoord c : centres)
-        for (int32_t a = -1; a <= 1; ++a)
-            for (int32_t b = -1; b <= 1; ++b) {
-                SectorCoord n{c.sx + a, c.sy + b, c.sz};
-                if (!hasSlot(level->sectors, n)) testing::addSector(level->sectors, n);
-            }
-    return level;
-}
-
-void fillAll(LevelRecord& level, Terrain terrain) {
-    for (SectorCoord c : slotCoords(level.sectors))
-        for (auto& column : findSector(level.sectors, c)->cells)
-            for (Cell& cell : column)
-                cell.terrain = terrain;
-}
-
 const Item protectionScroll{ItemClass::Scroll, 2};
 const Item healingPotion{ItemClass::Potion, 0};
 const Item curingPotion{ItemClass::Potion, 2};
+constexpr EffectKind poison = EffectKind::Poison;
 
-TEST(PlayerMagic, CurePoisonShortensOnlyPoison) {
+class PlayerMagic : public ::testing::Test {
+  protected:
+    ScreenFixture fixture;
+    std::unique_ptr<LevelRecord> level = worldAround({home});
     Player player = newPlayer();
+};
+
+TEST_F(PlayerMagic, CurePoisonShortensOnlyPoison) {
     EXPECT_EQ(curePoison(player, 20), 0);
     addEffect(player, EffectKind::Might, 12);
     addPoison(player, 12);
     addEffect(player, EffectKind::Regeneration, 4);
     addPoison(player, 3);
     EXPECT_EQ(curePoison(player, 20), 1);
-    EXPECT_EQ(player.effects, (std::vector<TimedEffect>{{EffectKind::Might, 12},
-                                                        {EffectKind::Poison, -8},
-                                                        {EffectKind::Regeneration, 4},
-                                                        {EffectKind::Poison, -17}}));
+    EXPECT_EQ(
+        player.effects,
+        (Effects{
+            {EffectKind::Might, 12}, {poison, -8}, {EffectKind::Regeneration, 4}, {poison, -17}}));
 }
 
-TEST(PlayerMagic, TwoProtectionScrollsGiveTwoShields) {
-    ScreenFixture fixture;
-    auto level = worldAround({home});
-    Player player = newPlayer();
+TEST_F(PlayerMagic, ScrollsOfProtectionAndPowerDrawTheirTurns) {
     seedRandom(17);
     int32_t first = randomIn(30, 60);
     int32_t second = randomIn(30, 60);
+    seedRandom(9);
+    int32_t might = randomIn(30, 60);
     seedRandom(17);
     readScroll(protectionScroll, player, *level);
     readScroll(protectionScroll, player, *level);
-    EXPECT_EQ(player.effects, (std::vector<TimedEffect>{{EffectKind::Protection, first},
-                                                        {EffectKind::Protection, second}}));
+    seedRandom(9);
+    readScroll(Item{ItemClass::Scroll, 3}, player, *level);
+    EXPECT_EQ(player.effects, (Effects{{EffectKind::Protection, first},
+                                       {EffectKind::Protection, second},
+                                       {EffectKind::Might, might}}));
+    // Messages that fit share a line.
     EXPECT_EQ(fixture.messageTexts(),
-              (std::vector<std::string>{"A shimmering shield covers your skin.",
-                                        "A shimmering shield covers your skin."}));
+              (Texts{"A shimmering shield covers your skin.",
+                     "A shimmering shield covers your skin. You feel very strong."}));
 }
 
-TEST(PlayerMagic, OnlyTheFirstShieldWearsOnABlow) {
-    ScreenFixture fixture;
-    Player player = newPlayer();
-    addEffect(player, EffectKind::Protection, 40);
-    addEffect(player, EffectKind::Protection, 35);
-    // A level-6 skeleton strikes for 3 to 11: the first shield stops it.
-    Creature skeleton{1, Position{home, 5, 6}, 6, 36, 0, CreatureKind::Skeleton};
-    seedRandom(4);
-    creatureAttacks(skeleton, player);
-    EXPECT_EQ(player.energy, 100);
-    EXPECT_EQ(player.effects, (std::vector<TimedEffect>{{EffectKind::Protection, 39},
-                                                        {EffectKind::Protection, 35}}));
-    EXPECT_EQ(
-        fixture.messageTexts(),
-        std::vector<std::string>{"The skeleton bites you! The attack doesn't break your skin."});
-}
-
-TEST(PlayerMagic, PowerScrollWearsWithBlowsAndTime) {
-    ScreenFixture fixture;
-    auto level = worldAround({home});
-    Player player = newPlayer();
+TEST_F(PlayerMagic, PowerScrollWearsWithBlowsAndTime) {
     player.effects = {{EffectKind::Might, 30}};
     // A level-0 creature is always hit, for 1 at combat 0 unarmed.
     auto rat = addCreature(level->sectors, Position{home, 6, 5}, CreatureKind::GiantRat, 0);
     rat->health = 5000;
     EXPECT_EQ(step(*level, player, 1, 0, 0), 1);
     EXPECT_EQ(rat->health, 5000 - 1 - 900);
-    EXPECT_EQ(player.effects, (std::vector<TimedEffect>{{EffectKind::Might, 29}}));
+    EXPECT_EQ(player.effects, (Effects{{EffectKind::Might, 29}}));
     endOfTurnUpdate(player, *level);
-    EXPECT_EQ(player.effects, (std::vector<TimedEffect>{{EffectKind::Might, 28}}));
+    EXPECT_EQ(player.effects, (Effects{{EffectKind::Might, 28}}));
     EXPECT_EQ(step(*level, player, 1, 0, 0), 1);
     EXPECT_EQ(rat->health, 5000 - 901 - 1 - 784);
 }
 
-TEST(PlayerMagic, PowerScrollAddsMight) {
-    ScreenFixture fixture;
-    auto level = worldAround({home});
-    Player player = newPlayer();
-    seedRandom(9);
-    int32_t turns = randomIn(30, 60);
-    seedRandom(9);
-    readScroll(Item{ItemClass::Scroll, 3}, player, *level);
-    EXPECT_EQ(player.effects, (std::vector<TimedEffect>{{EffectKind::Might, turns}}));
-    EXPECT_EQ(fixture.messageTexts(), std::vector<std::string>{"You feel very strong."});
-}
-
-TEST(PlayerMagic, HealingStopsAtFullEnergy) {
+TEST_F(PlayerMagic, HealingAndCuringPotions) {
     struct Case {
         Item potion;
         int32_t energy;
+        Effects poisons, after;
         int32_t expected;
+        std::string said;
+        Case(Item potion, int32_t energy, Effects poisons, Effects after, int32_t expected,
+             std::string said)
+            : potion(potion), energy(energy), poisons(poisons), after(after), expected(expected),
+              said(said) {}
     };
-    for (Case c : {Case{healingPotion, 95, 100}, Case{healingPotion, 40, 70},
-                   Case{curingPotion, 120, 100}, Case{curingPotion, 3, 100}}) {
-        ScreenFixture fixture;
-        auto level = worldAround({home});
-        Player player = newPlayer();
+    const Case cases[] = {
+        // Not poisoned: the drinking is all there is to tell.
+        Case(healingPotion, 95, {}, {}, 100, "You drink the healing potion."),
+        Case(healingPotion, 40, {}, {}, 70, "You drink the healing potion."),
+        Case(curingPotion, 120, {}, {}, 100, "You drink the curing potion."),
+        Case(curingPotion, 3, {}, {}, 100, "You drink the curing potion."),
+        Case(healingPotion, 50, {{poison, 12}, {poison, 3}}, {{poison, -8}, {poison, -17}}, 80,
+             "You drink the healing potion. You feel a bit healthier"),
+        Case(curingPotion, 60, {{poison, 90}}, {{poison, -10}}, 100,
+             "You drink the curing potion. You feel healthier"),
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.said + " at " + std::to_string(c.energy));
+        messageQueue().clear();
         player.energy = c.energy;
+        player.effects = c.poisons;
         drinkPotion(c.potion, player, *level);
         EXPECT_EQ(player.energy, c.expected);
-        // Not poisoned: the drinking is all there is to tell.
-        EXPECT_EQ(fixture.messageTexts(),
-                  std::vector<std::string>{"You drink the " + itemName(c.potion) + "."});
+        EXPECT_EQ(player.effects, c.after);
+        EXPECT_EQ(fixture.messageTexts(), Texts{c.said});
     }
-}
-
-TEST(PlayerMagic, HealingLeavesWeakenedPoisonForOneMoreBite) {
-    ScreenFixture fixture;
-    auto level = worldAround({home});
-    Player player = newPlayer();
-    player.energy = 50;
-    addPoison(player, 12);
-    addPoison(player, 3);
-    drinkPotion(healingPotion, player, *level);
-    EXPECT_EQ(player.energy, 80);
-    EXPECT_EQ(player.effects,
-              (std::vector<TimedEffect>{{EffectKind::Poison, -8}, {EffectKind::Poison, -17}}));
-    EXPECT_EQ(fixture.messageTexts(),
-              std::vector<std::string>{"You drink the healing potion. You feel a bit healthier"});
+    // The weakened poison bites once more, then goes.
+    player.energy = 80;
+    player.effects = {{poison, -8}, {poison, -17}};
     endOfTurnUpdate(player, *level);
     EXPECT_EQ(player.energy, 80 + 1 - 2);
     EXPECT_TRUE(player.effects.empty());
 }
 
-TEST(PlayerMagic, CuringPotionCuresHarder) {
-    ScreenFixture fixture;
-    auto level = worldAround({home});
-    Player player = newPlayer();
-    player.energy = 60;
-    addPoison(player, 90);
-    drinkPotion(curingPotion, player, *level);
-    EXPECT_EQ(player.energy, 100);
-    EXPECT_EQ(player.effects, (std::vector<TimedEffect>{{EffectKind::Poison, -10}}));
-    EXPECT_EQ(fixture.messageTexts(),
-              std::vector<std::string>{"You drink the curing potion. You feel healthier"});
-}
-
-TEST(PlayerMagic, PotionsThatDrawTheirStrength) {
+TEST_F(PlayerMagic, PotionsThatDrawTheirStrength) {
     for (int32_t seed : {2, 3, 4}) {
-        ScreenFixture fixture;
-        auto level = worldAround({home});
-        Player player = newPlayer();
+        messageQueue().clear();
+        player = newPlayer();
         player.skills = Skills{6, 2};
         seedRandom(seed);
         int32_t regeneration = randomIn(10, 20);
         int32_t perception = randomIn(1, 5);
         int32_t might = randomIn(1, 5);
         seedRandom(seed);
-        drinkPotion(Item{ItemClass::Potion, 1}, player, *level);
-        drinkPotion(Item{ItemClass::Potion, 3}, player, *level);
-        drinkPotion(Item{ItemClass::Potion, 4}, player, *level);
-        EXPECT_EQ(player.effects,
-                  (std::vector<TimedEffect>{{EffectKind::Regeneration, regeneration}}));
+        for (int32_t grade : {1, 3, 4})
+            drinkPotion(Item{ItemClass::Potion, grade}, player, *level);
+        EXPECT_EQ(player.effects, (Effects{{EffectKind::Regeneration, regeneration}}));
         EXPECT_EQ(player.skills.exploration, 6 + perception);
         EXPECT_EQ(player.skills.combat, 2 + might);
         EXPECT_EQ(player.energy, 100);
         EXPECT_EQ(fixture.messageTexts(),
-                  (std::vector<std::string>{
-                      "You drink the regeneration potion. You drink the perception potion.",
-                      "You drink the might potion."}));
+                  (Texts{"You drink the regeneration potion. You drink the perception potion.",
+                         "You drink the might potion."}));
     }
 }
 
-TEST(PlayerMagic, MagicMapRevealsTheNineSectorsAround) {
-    ScreenFixture fixture;
+TEST_F(PlayerMagic, MagicMapRevealsTheNineSectorsAround) {
     // (1, 1, 0) was never made and stays unmade; (2, 0, 0) and the level
     // above lie outside the map.
     const SectorCoord missing{1, 1, 0};
-    auto level = testing::levelWith({{-1, -1, 0},
-                                     {-1, 0, 0},
-                                     {-1, 1, 0},
-                                     {0, -1, 0},
-                                     {0, 0, 0},
-                                     {0, 1, 0},
-                                     {1, -1, 0},
-                                     {1, 0, 0},
-                                     {2, 0, 0},
-                                     {0, 0, 1}});
+    std::vector<SectorCoord> coords{{2, 0, 0}, {0, 0, 1}};
+    for (SectorCoord c : blockAround(home))
+        if (c != missing) coords.push_back(c);
+    level = levelWith(coords);
     cellAt(level->sectors, Position{home, 3, 3}).lastSeen = 40;
-    Player player = newPlayer();
     readScroll(Item{ItemClass::Scroll, 1}, player, *level);
     EXPECT_TRUE(messageQueue().empty());
     EXPECT_FALSE(hasSlot(level->sectors, missing));
@@ -224,10 +160,7 @@ TEST(PlayerMagic, MagicMapRevealsTheNineSectorsAround) {
     }
 }
 
-TEST(PlayerMagic, EscapeScrollEndsTheGame) {
-    ScreenFixture fixture;
-    auto level = worldAround({home});
-    Player player = newPlayer();
+TEST_F(PlayerMagic, EscapeScrollEndsTheGame) {
     postMessage(0, "You hit the bat.");
     readScroll(Item{ItemClass::Scroll, 4}, player, *level);
     EXPECT_EQ(player.escaped, 1);
@@ -237,11 +170,11 @@ TEST(PlayerMagic, EscapeScrollEndsTheGame) {
     EXPECT_EQ(messageQueue()[1].flag, 1);
 }
 
-TEST(PlayerMagic, TeleportLandsOnFreeFloorNearby) {
+TEST_F(PlayerMagic, TeleportLandsOnFreeFloorNearby) {
     for (int32_t seed = 1; seed <= 20; ++seed) {
-        ScreenFixture fixture;
-        testing::TempDir store;
-        auto level = worldAround({home}, store.slash());
+        messageQueue().clear();
+        TempDir store;
+        level = worldAround({home}, store.slash());
         // A scattering of walls, traps and creatures to avoid.
         seedRandom(1000 + seed);
         for (SectorCoord c : slotCoords(level->sectors)) {
@@ -255,7 +188,6 @@ TEST(PlayerMagic, TeleportLandsOnFreeFloorNearby) {
                         addCreature(level->sectors, Position{c, x, y}, CreatureKind::Bat, 1);
                 }
         }
-        Player player = newPlayer();
         player.position = Position{home, 3, 7};
         seedRandom(seed);
         readScroll(Item{ItemClass::Scroll, 0}, player, *level);
@@ -271,14 +203,12 @@ TEST(PlayerMagic, TeleportLandsOnFreeFloorNearby) {
     }
 }
 
-TEST(PlayerMagic, TeleportThroughALevelLinkTestsTheSquareThere) {
+TEST_F(PlayerMagic, TeleportThroughALevelLinkTestsTheSquareThere) {
     const SectorCoord above{0, 0, 1};
     const SectorCoord below{0, 0, -1};
-    ScreenFixture fixture;
-    testing::TempDir store;
-    auto level = worldAround({home, above, below}, store.slash());
-    fillAll(*level, Terrain::Wall);
-    Player player = newPlayer();
+    TempDir store;
+    level = worldAround({home, above, below}, store.slash());
+    fillTerrain(level->sectors, Terrain::Wall);
     // The player's own square is taken, so only the two links are candidates.
     addCreature(level->sectors, player.position, CreatureKind::Bat, 1);
     Cell& up = cellAt(level->sectors, Position{home, 2, 2});

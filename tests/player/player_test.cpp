@@ -3,23 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <vector>
 
 namespace dunvale {
 namespace {
 
-using testing::levelWith;
-using testing::ScreenFixture;
-
-// The sector at c and its eight neighbours on the same level, so that making
-// c current builds nothing.
-std::vector<SectorCoord> blockAround(SectorCoord c) {
-    std::vector<SectorCoord> coords;
-    for (int32_t a = -1; a <= 1; ++a)
-        for (int32_t b = -1; b <= 1; ++b)
-            coords.push_back(SectorCoord{c.sx + a, c.sy + b, c.sz});
-    return coords;
-}
+using namespace dunvale::testing;
 
 TEST(PlayerRecord, NewPlayerStartsAtTheEntrance) {
     Player player = newPlayer();
@@ -39,31 +29,36 @@ TEST(PlayerRecord, NewPlayerStartsAtTheEntrance) {
     EXPECT_TRUE(player.effects.empty());
 }
 
-struct EnergyCase {
-    int32_t energy;
-    std::vector<TimedEffect> effects;
-    int32_t expected;
-    bool warned;
-};
+// The one message queued, with flag 1; none when `text` is empty.
+void expectMessage(const std::string& text) {
+    if (text.empty()) {
+        EXPECT_TRUE(messageQueue().empty());
+        return;
+    }
+    ASSERT_EQ(messageQueue().size(), 1u);
+    EXPECT_EQ(messageQueue()[0].text, text);
+    EXPECT_EQ(messageQueue()[0].flag, 1);
+}
 
 TEST(PlayerRecord, EndOfTurnEnergyRules) {
+    struct Case {
+        int32_t energy;
+        std::vector<TimedEffect> effects;
+        int32_t expected;
+        bool warned;
+        Case(int32_t energy, std::vector<TimedEffect> effects, int32_t expected, bool warned)
+            : energy(energy), effects(effects), expected(expected), warned(warned) {}
+    };
     const TimedEffect regeneration{EffectKind::Regeneration, 5};
     const TimedEffect poison{EffectKind::Poison, 5};
-    const std::vector<EnergyCase> cases{
-        {1, {}, 2, true},
-        {9, {}, 10, true},
-        {10, {}, 11, false},
-        {99, {}, 100, false},
-        {100, {}, 100, false},
-        {100, {regeneration}, 100, false},
-        {98, {regeneration}, 100, false},
-        {50, {regeneration, regeneration}, 59, false},
+    const Case cases[] = {
+        Case(1, {}, 2, true), Case(9, {}, 10, true), Case(10, {}, 11, false),
+        Case(99, {}, 100, false), Case(100, {}, 100, false), Case(100, {regeneration}, 100, false),
+        Case(98, {regeneration}, 100, false), Case(50, {regeneration, regeneration}, 59, false),
         // Warned before the poison bites, not after.
-        {10, {poison, poison}, 9, false},
-        {9, {poison}, 9, true},
-        {100, {{EffectKind::Protection, 5}, {EffectKind::Might, 5}}, 100, false},
-    };
-    for (const EnergyCase& c : cases) {
+        Case(10, {poison, poison}, 9, false), Case(9, {poison}, 9, true),
+        Case(100, {{EffectKind::Protection, 5}, {EffectKind::Might, 5}}, 100, false)};
+    for (const Case& c : cases) {
         ScreenFixture fixture;
         auto level = levelWith({});
         Player player = newPlayer();
@@ -74,13 +69,7 @@ TEST(PlayerRecord, EndOfTurnEnergyRules) {
         EXPECT_EQ(player.energy, c.expected);
         EXPECT_EQ(player.playing, 1);
         EXPECT_EQ(level->turn, 2);
-        if (c.warned) {
-            ASSERT_EQ(messageQueue().size(), 1u);
-            EXPECT_EQ(messageQueue()[0].text, "LOW ENERGY WARNING!");
-            EXPECT_EQ(messageQueue()[0].flag, 1);
-        } else {
-            EXPECT_TRUE(messageQueue().empty());
-        }
+        expectMessage(c.warned ? "LOW ENERGY WARNING!" : "");
     }
 }
 
@@ -98,9 +87,7 @@ TEST(PlayerRecord, DeathEndsTheUpdateAtOnce) {
         EXPECT_EQ(player.energy, energy);
         EXPECT_EQ(player.effects, effects);
         EXPECT_EQ(level->turn, 30);
-        ASSERT_EQ(messageQueue().size(), 1u);
-        EXPECT_EQ(messageQueue()[0].text, "You die...");
-        EXPECT_EQ(messageQueue()[0].flag, 1);
+        expectMessage("You die...");
     }
 }
 
@@ -125,8 +112,7 @@ TEST(PlayerRecord, EffectsActOnTheirLastTurnThenGo) {
 
 TEST(PlayerRecord, FirstVisitFarOutMayTeachExploration) {
     const SectorCoord target{1, -2, 0};
-    bool gained = false;
-    bool notGained = false;
+    std::set<bool> outcomes;
     for (int32_t seed = 1; seed <= 12; ++seed) {
         ScreenFixture fixture;
         auto level = levelWith(blockAround(target));
@@ -140,27 +126,19 @@ TEST(PlayerRecord, FirstVisitFarOutMayTeachExploration) {
         enterSector(*level, player, Position{target, 4, 4});
         EXPECT_EQ(randomState().write, afterOneDraw.write) << "exactly one draw";
         EXPECT_EQ(findSector(level->sectors, target)->visited, 1);
-        if (r >= 2) {
-            gained = true;
-            EXPECT_EQ(player.skills.exploration, 2);
-            ASSERT_EQ(messageQueue().size(), 1u);
-            EXPECT_EQ(messageQueue()[0].text, "You gain an exploration skill level!");
-            EXPECT_EQ(messageQueue()[0].flag, 1);
-        } else {
-            notGained = true;
-            EXPECT_EQ(player.skills.exploration, 1);
-            EXPECT_TRUE(messageQueue().empty());
-        }
+        outcomes.insert(r >= 2);
+        EXPECT_EQ(player.skills.exploration, r >= 2 ? 2 : 1);
+        expectMessage(r >= 2 ? "You gain an exploration skill level!" : "");
     }
-    EXPECT_TRUE(gained && notGained) << "the seeds should show both outcomes";
+    EXPECT_EQ(outcomes.size(), 2u) << "the seeds should show both outcomes";
 }
 
 TEST(PlayerRecord, VisitedSectorsAndTheEntranceNeverTeach) {
     ScreenFixture fixture;
-    testing::TempDir store;
+    TempDir store;
     auto level = levelWith(blockAround(SectorCoord{3, 3, 0}), store.slash());
     for (SectorCoord c : blockAround(SectorCoord{0, 0, 0}))
-        testing::addSector(level->sectors, c);
+        addSector(level->sectors, c);
     findSector(level->sectors, SectorCoord{3, 3, 0})->visited = 1;
     Player player = newPlayer();
     seedRandom(5);

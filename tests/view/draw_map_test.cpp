@@ -12,8 +12,7 @@
 namespace dunvale {
 namespace {
 
-using testing::addCreature;
-using testing::ScreenFixture;
+using namespace dunvale::testing;
 
 constexpr int32_t turnNow = 20;
 
@@ -23,11 +22,7 @@ struct MapScene : ScreenFixture {
     Player player;
 
     MapScene() {
-        std::vector<SectorCoord> coords;
-        for (int32_t sx = -1; sx <= 1; ++sx)
-            for (int32_t sy = -1; sy <= 1; ++sy)
-                coords.push_back({sx, sy, 0});
-        level = testing::levelWith(coords);
+        level = levelWith(blockAround({0, 0, 0}));
         level->turn = turnNow;
         player.position = Position{{0, 0, 0}, 5, 5};
     }
@@ -84,154 +79,112 @@ TEST(MapDrawing, WindowCoversNineteenByThirteenSquaresAroundThePlayer) {
     EXPECT_EQ(scene.shown(0, 0), "@G");
 }
 
-TEST(MapDrawing, CreaturesShowOnlyInView) {
-    MapScene scene;
-    scene.at(1, 0).lastSeen = turnNow;
-    scene.at(2, 0).lastSeen = turnNow - 1;
-    addCreature(scene.level->sectors, scene.square(1, 0), CreatureKind::GiantRat, 2, 1);
-    addCreature(scene.level->sectors, scene.square(2, 0), CreatureKind::GiantRat, 2, 2);
-    putItem(scene.level->sectors, scene.square(1, 0), Item{ItemClass::Weapon, 0});
-    putItem(scene.level->sectors, scene.square(2, 0), Item{ItemClass::Potion, 3});
-    EXPECT_TRUE(scene.draw());
-    EXPECT_EQ(scene.shown(1, 0), "rB");
-    EXPECT_EQ(scene.shown(2, 0), "!B"); // remembered: the item, not the rat
-}
-
-TEST(MapDrawing, NoCreatureInViewReportsNone) {
-    MapScene scene;
-    scene.at(1, 0).lastSeen = turnNow - 1;
-    addCreature(scene.level->sectors, scene.square(1, 0), CreatureKind::Bat, 1);
-    EXPECT_FALSE(scene.draw());
-    EXPECT_EQ(scene.shown(1, 0), ".7");
-}
-
-TEST(MapDrawing, CreatureGlyphs) {
+// One scene, many squares: what each shows. A creature shows only in view,
+// a remembered square shows its first item, the magic map shows terrain only.
+TEST(MapDrawing, WhatEachSquareShows) {
     struct Case {
-        CreatureKind kind;
+        int32_t dx, dy, lastSeen;
+        std::vector<CreatureKind> creatures;
+        std::vector<Item> items;
         const char* shown;
+        Terrain terrain;
+        Case(int32_t dx, int32_t dy, int32_t lastSeen, std::vector<CreatureKind> creatures,
+             std::vector<Item> items, const char* shown, Terrain terrain = Terrain::Floor)
+            : dx(dx), dy(dy), lastSeen(lastSeen), creatures(creatures), items(items), shown(shown),
+              terrain(terrain) {}
     };
+    using K = CreatureKind;
+    using I = ItemClass;
+    const int32_t now = turnNow;
     const std::vector<Case> cases = {
-        {CreatureKind::Bat, "b7"},         {CreatureKind::GiantRat, "rB"},
-        {CreatureKind::GiantSpider, "sC"}, {CreatureKind::Skeleton, "zH"},
-        {CreatureKind::Wraith, "WE"},      {CreatureKind::Mummy, "MD"},
-        {CreatureKind::Vampire, "VF"},
+        Case(1, 0, now, {K::GiantRat}, {{I::Weapon, 0}}, "rB"),
+        Case(2, 0, now - 1, {K::GiantRat}, {{I::Potion, 3}}, "!B"), // the item, not the rat
+        // Creatures by kind.
+        Case(-3, 2, now, {K::Bat}, {}, "b7"),
+        Case(-2, 2, now, {K::GiantRat}, {}, "rB"),
+        Case(-1, 2, now, {K::GiantSpider}, {}, "sC"),
+        Case(0, 2, now, {K::Skeleton}, {}, "zH"),
+        Case(1, 2, now, {K::Wraith}, {}, "WE"),
+        Case(2, 2, now, {K::Mummy}, {}, "MD"),
+        Case(3, 2, now, {K::Vampire}, {}, "VF"),
+        // Items by class and grade, seen some turns ago.
+        Case(-4, -3, 5, {}, {{I::Weapon, 0}}, ")7"),
+        Case(-3, -3, 5, {}, {{I::Weapon, 1}}, ")3"),
+        Case(-2, -3, 5, {}, {{I::Weapon, 2}}, ")E"),
+        Case(-1, -3, 5, {}, {{I::Weapon, 3}}, ")B"),
+        Case(0, -3, 5, {}, {{I::Weapon, 4}}, ")F"),
+        Case(1, -3, 5, {}, {{I::Armour, 2}}, "[E"),
+        Case(2, -3, 5, {}, {{I::Scroll, 1}}, "?3"),
+        Case(3, -3, 5, {}, {{I::Potion, 0}}, "!7"),
+        Case(4, -3, 5, {}, {{I::Treasure, 250}}, "$D"),
+        Case(1, 1, now, {}, {{I::Scroll, 4}, {I::Weapon, 0}}, "?F"), // only the first
+        Case(-2, -1, seenOnMagicMap, {}, {{I::Treasure, 9}}, "#3", Terrain::Wall),
+        Case(-1, -1, seenOnMagicMap, {}, {{I::Armour, 1}}, ".7"),
     };
     MapScene scene;
-    for (size_t i = 0; i < cases.size(); ++i) {
-        int32_t dx = static_cast<int32_t>(i) - 3;
-        scene.at(dx, 2).lastSeen = turnNow;
-        addCreature(scene.level->sectors, scene.square(dx, 2), cases[i].kind, 3,
-                    static_cast<int32_t>(i));
+    int32_t id = 1;
+    for (const Case& c : cases) {
+        scene.at(c.dx, c.dy).lastSeen = c.lastSeen;
+        scene.at(c.dx, c.dy).terrain = c.terrain;
+        for (CreatureKind kind : c.creatures)
+            addCreature(scene.level->sectors, scene.square(c.dx, c.dy), kind, 3, id++);
+        for (const Item& item : c.items)
+            putItem(scene.level->sectors, scene.square(c.dx, c.dy), item);
     }
     EXPECT_TRUE(scene.draw());
-    for (size_t i = 0; i < cases.size(); ++i)
-        EXPECT_EQ(scene.shown(static_cast<int32_t>(i) - 3, 2), cases[i].shown) << i;
-}
+    for (const Case& c : cases)
+        EXPECT_EQ(scene.shown(c.dx, c.dy), c.shown) << "(" << c.dx << "," << c.dy << ")";
 
-TEST(MapDrawing, ItemGlyphsByClassAndGrade) {
-    struct Case {
-        Item item;
-        const char* shown;
-    };
-    const std::vector<Case> cases = {
-        {{ItemClass::Weapon, 0}, ")7"},     {{ItemClass::Weapon, 1}, ")3"},
-        {{ItemClass::Weapon, 2}, ")E"},     {{ItemClass::Weapon, 3}, ")B"},
-        {{ItemClass::Weapon, 4}, ")F"},     {{ItemClass::Armour, 2}, "[E"},
-        {{ItemClass::Scroll, 1}, "?3"},     {{ItemClass::Potion, 0}, "!7"},
-        {{ItemClass::Treasure, 250}, "$D"},
-    };
-    MapScene scene;
-    for (size_t i = 0; i < cases.size(); ++i) {
-        int32_t dx = static_cast<int32_t>(i) - 4;
-        scene.at(dx, -3).lastSeen = 5; // seen some turns ago
-        putItem(scene.level->sectors, scene.square(dx, -3), cases[i].item);
-    }
-    scene.draw();
-    for (size_t i = 0; i < cases.size(); ++i)
-        EXPECT_EQ(scene.shown(static_cast<int32_t>(i) - 4, -3), cases[i].shown) << i;
-}
-
-TEST(MapDrawing, OnlyTheFirstItemOfASquareShows) {
-    MapScene scene;
-    scene.at(1, 1).lastSeen = turnNow;
-    putItem(scene.level->sectors, scene.square(1, 1), Item{ItemClass::Scroll, 4});
-    putItem(scene.level->sectors, scene.square(1, 1), Item{ItemClass::Weapon, 0});
-    scene.draw();
-    EXPECT_EQ(scene.shown(1, 1), "?F");
-}
-
-TEST(MapDrawing, MagicMapShowsTerrainButNoItem) {
-    MapScene scene;
-    scene.at(1, 0).lastSeen = seenOnMagicMap;
-    scene.at(1, 0).terrain = Terrain::Wall;
-    putItem(scene.level->sectors, scene.square(1, 0), Item{ItemClass::Treasure, 9});
-    scene.at(2, 0).lastSeen = seenOnMagicMap;
-    putItem(scene.level->sectors, scene.square(2, 0), Item{ItemClass::Armour, 1});
-    scene.draw();
-    EXPECT_EQ(scene.shown(1, 0), "#3");
-    EXPECT_EQ(scene.shown(2, 0), ".7");
+    // With no creature in view, none is reported.
+    MapScene alone;
+    alone.at(1, 0).lastSeen = turnNow - 1;
+    addCreature(alone.level->sectors, alone.square(1, 0), CreatureKind::Bat, 1);
+    EXPECT_FALSE(alone.draw());
+    EXPECT_EQ(alone.shown(1, 0), ".7");
 }
 
 TEST(MapDrawing, GradeOutsideTheTableIsAnError) {
     MapScene scene;
     scene.at(1, 0).lastSeen = 4;
     putItem(scene.level->sectors, scene.square(1, 0), Item{ItemClass::Potion, 5});
-    try {
-        scene.draw();
-        FAIL() << "no error";
-    } catch (const RuntimeError& error) {
-        EXPECT_EQ(error.message, "Missing default");
-        EXPECT_EQ(error.code, errorCode::missingCase);
-    }
+    EXPECT_EQ(raisedBy([&] { scene.draw(); }), (Raised{"Missing default", errorCode::missingCase}));
 }
 
-TEST(MapDrawing, TrapsShowToSkilledExplorers) {
+TEST(MapDrawing, GroundLooks) {
     struct Case {
         Terrain terrain;
-        int32_t exploration;
+        int32_t exploration, height, lastSeen;
         const char* shown;
     };
+    const Terrain floor = Terrain::Floor;
     const std::vector<Case> cases = {
-        {Terrain::Trapdoor, 14, ".7"},     {Terrain::Trapdoor, 15, "^B"},
-        {Terrain::TeleportTrap, 14, ".7"}, {Terrain::TeleportTrap, 15, "^F"},
-        {Terrain::GasTrap, 19, ".7"},      {Terrain::GasTrap, 20, "^C"},
-        {Terrain::SmokeTrap, 9, ".7"},     {Terrain::SmokeTrap, 10, "^A"},
+        {Terrain::Trapdoor, 14, 0, 6, ".7"},
+        {Terrain::Trapdoor, 15, 0, 6, "^B"},
+        {Terrain::TeleportTrap, 14, 0, 6, ".7"},
+        {Terrain::TeleportTrap, 15, 0, 6, "^F"},
+        {Terrain::GasTrap, 19, 0, 6, ".7"},
+        {Terrain::GasTrap, 20, 0, 6, "^C"},
+        {Terrain::SmokeTrap, 9, 0, 6, ".7"},
+        {Terrain::SmokeTrap, 10, 0, 6, "^A"},
+        {Terrain::GasTrap, 0, 2, 6, ".H"},
+        {floor, 0, -3, turnNow, ".A"},
+        {floor, 0, -2, turnNow, ".A"},
+        {floor, 0, -1, turnNow, ".7"},
+        {floor, 0, 0, turnNow, ".7"},
+        {floor, 0, 1, turnNow, ".7"},
+        {floor, 0, 2, turnNow, ".H"},
+        {floor, 0, 5, turnNow, ".H"},
     };
     for (const Case& c : cases) {
         MapScene scene;
         scene.player.skills.exploration = c.exploration;
-        scene.at(-2, 1).lastSeen = 6;
-        scene.at(-2, 1).terrain = c.terrain;
-        scene.draw();
-        EXPECT_EQ(scene.shown(-2, 1), c.shown)
-            << static_cast<int>(c.terrain) << " at exploration " << c.exploration;
-    }
-}
-
-TEST(MapDrawing, HiddenTrapIsShadedLikeFloor) {
-    MapScene scene;
-    scene.at(1, 0).lastSeen = 6;
-    scene.at(1, 0).terrain = Terrain::GasTrap;
-    scene.at(1, 0).elevation = 2;
-    scene.draw();
-    EXPECT_EQ(scene.shown(1, 0), ".H");
-}
-
-TEST(MapDrawing, FloorIsShadedByHeightAgainstThePlayer) {
-    struct Case {
-        int32_t h;
-        const char* shown;
-    };
-    const std::vector<Case> cases = {
-        {-3, ".A"}, {-2, ".A"}, {-1, ".7"}, {0, ".7"}, {1, ".7"}, {2, ".H"}, {5, ".H"},
-    };
-    for (const Case& c : cases) {
-        MapScene scene;
         scene.at(0, 0).elevation = 10; // the player's square sets the reference
-        scene.at(0, -1).lastSeen = turnNow;
-        scene.at(0, -1).elevation = 10 + c.h;
+        scene.at(0, -1).lastSeen = c.lastSeen;
+        scene.at(0, -1).terrain = c.terrain;
+        scene.at(0, -1).elevation = 10 + c.height;
         scene.draw();
-        EXPECT_EQ(scene.shown(0, -1), c.shown) << "h = " << c.h;
+        EXPECT_EQ(scene.shown(0, -1), c.shown) << static_cast<int>(c.terrain) << " at exploration "
+                                               << c.exploration << ", h = " << c.height;
     }
 }
 
@@ -306,7 +259,7 @@ TEST(MapDrawing, SmokeLooksAreDrawnColumnByColumn) {
 
 TEST(MapDrawing, HoleShowsTheSquareBelow) {
     MapScene scene;
-    Sector& below = testing::addSector(scene.level->sectors, {0, 0, -1});
+    Sector& below = addSector(scene.level->sectors, {0, 0, -1});
     scene.at(1, 0).elevation = -3; // never seen itself
     Cell& under = below.cells[6][5];
     under.lastSeen = turnNow;
@@ -325,7 +278,7 @@ TEST(MapDrawing, HoleShowsTheSquareBelow) {
 
 TEST(MapDrawing, OpeningAboveShowsTheSquareAbove) {
     MapScene scene;
-    Sector& above = testing::addSector(scene.level->sectors, {0, 0, 1});
+    Sector& above = addSector(scene.level->sectors, {0, 0, 1});
     scene.at(0, 1).elevation = 3;
     Cell& over = above.cells[5][6];
     over.lastSeen = 4;
@@ -339,7 +292,7 @@ TEST(MapDrawing, OpeningAboveShowsTheSquareAbove) {
 
 TEST(MapDrawing, LookThroughGoesOneLevelOnly) {
     MapScene scene;
-    Sector& above = testing::addSector(scene.level->sectors, {0, 0, 1});
+    Sector& above = addSector(scene.level->sectors, {0, 0, 1});
     scene.at(2, 2).elevation = 3;
     above.cells[7][7].elevation = 3; // not followed further up
     above.cells[7][7].lastSeen = 4;
@@ -351,12 +304,8 @@ TEST(MapDrawing, LookThroughGoesOneLevelOnly) {
 TEST(MapDrawing, LookThroughIntoAMissingSectorRaises) {
     MapScene scene;
     scene.at(-1, 0).elevation = -3;
-    try {
-        scene.draw();
-        FAIL() << "no error";
-    } catch (const RuntimeError& error) {
-        EXPECT_EQ(error.message, "Couldn't find 0,0,-1");
-    }
+    EXPECT_EQ(raisedBy([&] { scene.draw(); }),
+              (Raised{"Couldn't find 0,0,-1", errorCode::couldntFind}));
 }
 
 } // namespace

@@ -12,7 +12,7 @@
 namespace dunvale {
 namespace {
 
-using testing::levelWith;
+using namespace dunvale::testing;
 
 constexpr int32_t turnNow = 7;
 
@@ -37,89 +37,58 @@ struct OpenField {
 };
 
 TEST(FieldOfView, FullIntervalsOfSquares) {
-    struct Case {
-        int32_t dx, dy;
-        SlopeInterval expected;
-    };
-    const std::vector<Case> cases = {
-        {0, 1, {500, -500}},
-        {0, -1, {500, -500}},
-        {0, 2, {1500, -1500}},
-        {1, 0, {-500, 500}},
-        {-1, 0, {-500, 500}},
-        {2, 0, {-166, 166}},
-        {-2, 0, {-166, 166}},
-        {1, 1, {166, 1500}},
-        {-1, 1, {-1500, -166}},
-        {-1, -1, {166, 1500}},
-        {1, -1, {-1500, -166}},
-        {2, 2, {300, 833}},
-        // Division truncates toward zero: -2500 / 3 is -833, not -834.
-        {2, -2, {-833, -300}},
-        {3, 1, {71, 300}},
-    };
-    for (const Case& c : cases) {
-        SlopeInterval got = squareInterval(c.dx, c.dy);
-        EXPECT_EQ(got, c.expected)
-            << "(" << c.dx << "," << c.dy << ") gave (" << got.first << "," << got.second << ")";
+    // dx, dy, then the interval. Division truncates toward zero: -2500 / 3
+    // is -833, not -834.
+    const int32_t cases[][4] = {{0, 1, 500, -500},   {0, -1, 500, -500},   {0, 2, 1500, -1500},
+                                {1, 0, -500, 500},   {-1, 0, -500, 500},   {2, 0, -166, 166},
+                                {-2, 0, -166, 166},  {1, 1, 166, 1500},    {-1, 1, -1500, -166},
+                                {-1, -1, 166, 1500}, {1, -1, -1500, -166}, {2, 2, 300, 833},
+                                {2, -2, -833, -300}, {3, 1, 71, 300}};
+    for (const auto& c : cases) {
+        SlopeInterval got = squareInterval(c[0], c[1]);
+        EXPECT_EQ(got, (SlopeInterval{c[2], c[3]}))
+            << "(" << c[0] << "," << c[1] << ") gave (" << got.first << "," << got.second << ")";
     }
 }
 
 using Maybe = std::optional<SlopeInterval>;
+const Maybe none;
+SlopeInterval S(int32_t first, int32_t second) {
+    return SlopeInterval{first, second};
+}
 
 TEST(FieldOfView, ThroughClearParent) {
     struct Case {
         const char* what;
         SlopeInterval seen, square;
         Maybe accumulated, expected;
+        Case(const char* what, SlopeInterval seen, SlopeInterval square, Maybe accumulated,
+             Maybe expected)
+            : what(what), seen(seen), square(square), accumulated(accumulated), expected(expected) {
+        }
     };
-    const std::vector<Case> cases = {
-        {"overlap clipped to both", {-500, 500}, {166, 1500}, {}, SlopeInterval{166, 500}},
-        {"touching ends count", {166, 500}, {500, 2500}, {}, SlopeInterval{500, 500}},
-        {"no overlap leaves A", {-500, 100}, {166, 1500}, {}, {}},
-        {"no overlap keeps A", {-500, 100}, {166, 1500}, SlopeInterval{1, 2}, SlopeInterval{1, 2}},
-        {"merged with A",
-         {-500, 500},
-         {166, 1500},
-         SlopeInterval{500, 700},
-         SlopeInterval{166, 700}},
-        {"wrapped, square below: second edge inside",
-         {500, -500},
-         {-1500, -166},
-         {},
-         SlopeInterval{-1500, -500}},
-        {"wrapped, square below: keeps A's end",
-         {500, -500},
-         {-1500, -166},
-         SlopeInterval{-900, -300},
-         SlopeInterval{-1500, -300}},
-        {"wrapped, square below: edge on the end is not inside",
-         {500, -500},
-         {-1500, -500},
-         {},
-         {}},
-        {"wrapped, square above: first edge inside",
-         {500, -500},
-         {166, 1500},
-         {},
-         SlopeInterval{500, 1500}},
-        {"wrapped, square above: keeps A's start",
-         {500, -500},
-         {166, 1500},
-         SlopeInterval{200, 300},
-         SlopeInterval{200, 1500}},
-        {"wrapped, square above: edge on the start is not inside",
-         {500, -500},
-         {500, 2500},
-         {},
-         {}},
-        {"wrapped, square ending at 0 counts as below",
-         {500, -500},
-         {-1000, 0},
-         {},
-         SlopeInterval{-1000, -500}},
-        {"point interval counts as wrapping", {500, 500}, {833, 3500}, {}, {}},
-        {"point interval inside the square", {500, 500}, {300, 833}, {}, SlopeInterval{500, 833}},
+    const Case cases[] = {
+        Case("overlap clipped to both", S(-500, 500), S(166, 1500), none, S(166, 500)),
+        Case("touching ends count", S(166, 500), S(500, 2500), none, S(500, 500)),
+        Case("no overlap leaves A", S(-500, 100), S(166, 1500), none, none),
+        Case("no overlap keeps A", S(-500, 100), S(166, 1500), S(1, 2), S(1, 2)),
+        Case("merged with A", S(-500, 500), S(166, 1500), S(500, 700), S(166, 700)),
+        Case("wrapped, square below: second edge inside", S(500, -500), S(-1500, -166), none,
+             S(-1500, -500)),
+        Case("wrapped, square below: keeps A's end", S(500, -500), S(-1500, -166), S(-900, -300),
+             S(-1500, -300)),
+        Case("wrapped, square below: edge on the end is not inside", S(500, -500), S(-1500, -500),
+             none, none),
+        Case("wrapped, square above: first edge inside", S(500, -500), S(166, 1500), none,
+             S(500, 1500)),
+        Case("wrapped, square above: keeps A's start", S(500, -500), S(166, 1500), S(200, 300),
+             S(200, 1500)),
+        Case("wrapped, square above: edge on the start is not inside", S(500, -500), S(500, 2500),
+             none, none),
+        Case("wrapped, square ending at 0 counts as below", S(500, -500), S(-1000, 0), none,
+             S(-1000, -500)),
+        Case("point interval counts as wrapping", S(500, 500), S(833, 3500), none, none),
+        Case("point interval inside the square", S(500, 500), S(300, 833), none, S(500, 833)),
     };
     for (const Case& c : cases)
         EXPECT_EQ(throughClear(c.seen, c.square, c.accumulated), c.expected) << c.what;
@@ -130,59 +99,30 @@ TEST(FieldOfView, AlongWallFace) {
         const char* what;
         SlopeInterval full, seen, square;
         Maybe accumulated, expected;
+        Case(const char* what, SlopeInterval full, SlopeInterval seen, SlopeInterval square,
+             Maybe accumulated, Maybe expected)
+            : what(what), full(full), seen(seen), square(square), accumulated(accumulated),
+              expected(expected) {}
     };
-    const std::vector<Case> cases = {
-        {"A already lit",
-         {166, 1500},
-         {166, 500},
-         {100, 500},
-         SlopeInterval{1, 2},
-         SlopeInterval{1, 2}},
-        {"first edge inside the square",
-         {166, 1500},
-         {166, 500},
-         {100, 500},
-         {},
-         SlopeInterval{166, 166}},
-        {"first edge on the square's end",
-         {166, 1500},
-         {166, 500},
-         {100, 166},
-         {},
-         SlopeInterval{166, 166}},
-        {"first edge outside: the second is not tried",
-         {-833, -300},
-         {-833, -300},
-         {-500, -200},
-         {},
-         {}},
-        {"second edge when the first is cut",
-         {166, 1500},
-         {300, 1500},
-         {1000, 2000},
-         {},
-         SlopeInterval{1500, 1500}},
-        {"second edge outside", {166, 1500}, {300, 1500}, {1600, 2000}, {}, {}},
-        {"both edges cut", {166, 1500}, {300, 1000}, {100, 2000}, {}, {}},
-        {"wrapped, square below uses the second edge",
-         {500, -500},
-         {500, -500},
-         {-1500, -166},
-         {},
-         SlopeInterval{-500, -500}},
-        {"wrapped, square above uses the first edge",
-         {500, -500},
-         {500, -500},
-         {166, 1500},
-         {},
-         SlopeInterval{500, 500}},
-        {"wrapped, strictly inside only", {500, -500}, {500, -500}, {500, 2500}, {}, {}},
-        {"wrapped, square starting at 0 counts as below",
-         {1500, -1500},
-         {1500, -1500},
-         {0, 2000},
-         {},
-         {}},
+    const Case cases[] = {
+        Case("A already lit", S(166, 1500), S(166, 500), S(100, 500), S(1, 2), S(1, 2)),
+        Case("first edge inside the square", S(166, 1500), S(166, 500), S(100, 500), none,
+             S(166, 166)),
+        Case("first edge on the square's end", S(166, 1500), S(166, 500), S(100, 166), none,
+             S(166, 166)),
+        Case("first edge outside: the second is not tried", S(-833, -300), S(-833, -300),
+             S(-500, -200), none, none),
+        Case("second edge when the first is cut", S(166, 1500), S(300, 1500), S(1000, 2000), none,
+             S(1500, 1500)),
+        Case("second edge outside", S(166, 1500), S(300, 1500), S(1600, 2000), none, none),
+        Case("both edges cut", S(166, 1500), S(300, 1000), S(100, 2000), none, none),
+        Case("wrapped, square below uses the second edge", S(500, -500), S(500, -500),
+             S(-1500, -166), none, S(-500, -500)),
+        Case("wrapped, square above uses the first edge", S(500, -500), S(500, -500), S(166, 1500),
+             none, S(500, 500)),
+        Case("wrapped, strictly inside only", S(500, -500), S(500, -500), S(500, 2500), none, none),
+        Case("wrapped, square starting at 0 counts as below", S(1500, -1500), S(1500, -1500),
+             S(0, 2000), none, none),
     };
     for (const Case& c : cases)
         EXPECT_EQ(alongWall(c.full, c.seen, c.square, c.accumulated), c.expected) << c.what;
@@ -348,8 +288,8 @@ TEST(FieldOfView, SmokeBlocksSightEvenWhenExpired) {
 
 TEST(FieldOfView, OpeningsStampTheSquareOnTheOtherLevel) {
     OpenField field;
-    testing::addSector(field.level->sectors, {0, 0, 1});
-    testing::addSector(field.level->sectors, {0, 0, -1});
+    addSector(field.level->sectors, {0, 0, 1});
+    addSector(field.level->sectors, {0, 0, -1});
     field.at(1, 0).elevation = 3;
     field.at(-1, 0).elevation = -3;
     field.at(0, 1).elevation = 2; // a stair step: nothing above
@@ -370,26 +310,16 @@ TEST(FieldOfView, OpeningsStampTheSquareOnTheOtherLevel) {
     EXPECT_EQ(stampedBelow, 1);
 }
 
-TEST(FieldOfView, OpeningOntoAMissingSectorRaises) {
+TEST(FieldOfView, LookingIntoAMissingSectorRaises) {
     OpenField field;
     field.at(0, -1).elevation = 3;
-    try {
-        field.update(3);
-        FAIL() << "no error";
-    } catch (const RuntimeError& error) {
-        EXPECT_EQ(error.message, "Couldn't find 0,0,1");
-        EXPECT_EQ(error.code, errorCode::couldntFind);
-    }
-}
-
-TEST(FieldOfView, SeenSquareInAMissingSectorRaises) {
+    EXPECT_EQ(raisedBy([&] { field.update(3); }),
+              (Raised{"Couldn't find 0,0,1", errorCode::couldntFind}));
     auto level = levelWith({{0, 0, 0}});
-    try {
-        updateView(turnNow, 3, Position{{0, 0, 0}, 0, 5}, level->sectors);
-        FAIL() << "no error";
-    } catch (const RuntimeError& error) {
-        EXPECT_EQ(error.message, "Couldn't find -1,0,0");
-    }
+    EXPECT_EQ(raisedBy([&] {
+                  updateView(turnNow, 3, Position{{0, 0, 0}, 0, 5}, level->sectors);
+              }),
+              (Raised{"Couldn't find -1,0,0", errorCode::couldntFind}));
 }
 
 TEST(FieldOfView, HiddenSquaresAreNeverLookedUp) {
