@@ -67,6 +67,20 @@ TEST_F(CreatureTurn, ScriptedDrawsComeBackInOrder) {
         EXPECT_EQ(nextRandom(), value);
 }
 
+// A creature in a walled sector with one trap of each kind next to it.
+Scene amongTraps(CreatureKind kind, int32_t lvl, bool inView) {
+    Scene s(std::vector<SectorCoord>{});
+    s.walled(home);
+    s.player.position = at(home, 1, 5);
+    s.cell(at(home, 4, 4)).terrain = Terrain::Trapdoor;
+    s.cell(at(home, 4, 5)).terrain = Terrain::GasTrap;
+    s.cell(at(home, 4, 6)).terrain = Terrain::TeleportTrap;
+    s.cell(at(home, 6, 5)).terrain = Terrain::SmokeTrap;
+    if (inView) stampSector(s.level->sectors, home, now);
+    s.watch(at(home, 5, 5), kind, lvl);
+    return s;
+}
+
 // One creature, one pass: the draws it makes and where it ends. Whatever
 // happens it has acted this turn, only its own sector's list holds it, and
 // nobody is attacked.
@@ -77,8 +91,8 @@ TEST_F(CreatureTurn, OnePassOfOneCreature) {
         std::vector<int32_t> draws;
         int drawsMade;
         Position end;
-        Case(const char* what, std::function<void(Scene&)> build, std::vector<int32_t> draws,
-             int drawsMade, Position end)
+        Case(const char* what, std::vector<int32_t> draws, int drawsMade, Position end,
+             std::function<void(Scene&)> build)
             : what(what), build(build), draws(draws), drawsMade(drawsMade), end(end) {}
     };
     auto bat = [](Scene& s) {
@@ -113,22 +127,18 @@ TEST_F(CreatureTurn, OnePassOfOneCreature) {
     const Case cases[] = {
         // The sector to the west is processed first; the skeleton walks east
         // into the player's sector, whose snapshot is taken afterwards.
+        Case("crossing into a later sector acts once", {1}, 1, at(home, 0, 2),
+             [](Scene& s) {
+                 s.walled({-1, 0, 0});
+                 s.watch(at({-1, 0, 0}, 9, 2), CreatureKind::Skeleton, 15);
+             }),
+        Case("acted this turn already", {}, 0, at(home, 2, 2),
+             [](Scene& s) {
+                 s.watch(at(home, 2, 2), CreatureKind::GiantRat, 5);
+                 s.creature->lastActed = now;
+             }),
         Case(
-            "crossing into a later sector acts once",
-            [](Scene& s) {
-                s.walled({-1, 0, 0});
-                s.watch(at({-1, 0, 0}, 9, 2), CreatureKind::Skeleton, 15);
-            },
-            {1}, 1, at(home, 0, 2)),
-        Case(
-            "acted this turn already",
-            [](Scene& s) {
-                s.watch(at(home, 2, 2), CreatureKind::GiantRat, 5);
-                s.creature->lastActed = now;
-            },
-            {}, 0, at(home, 2, 2)),
-        Case(
-            "never onto another creature, one candidate still drawn for",
+            "never onto another creature, one candidate still drawn for", {0}, 1, at(home, 3, 3),
             [](Scene& s) {
                 s.watch(at(home, 2, 2), CreatureKind::GiantSpider, 10);
                 int32_t id = 2;
@@ -137,39 +147,36 @@ TEST_F(CreatureTurn, OnePassOfOneCreature) {
                         if ((dx != 0 || dy != 0) && (dx != 1 || dy != 1))
                             s.add(at(home, 2 + dx, 2 + dy), CreatureKind::Bat, 1, id++)->lastActed =
                                 now; // they stand still this turn
-            },
-            {0}, 1, at(home, 3, 3)),
-        Case(
-            "wraith rests on a roll of 1 even next to the player",
-            [](Scene& s) { s.watch(at(home, 6, 6), CreatureKind::Wraith, 20); }, {0, 0, 0}, 1,
-            at(home, 6, 6)),
+            }),
+        Case("wraith rests on a roll of 1 even next to the player", {0, 0, 0}, 1, at(home, 6, 6),
+             [](Scene& s) { s.watch(at(home, 6, 6), CreatureKind::Wraith, 20); }),
         // Candidate 0 of a plain wander is the square to the south-west.
-        Case("mummy rolls 1", mummy, {0, 0}, 1, centre),
-        Case("mummy rolls 2", mummy, {1, 0}, 2, at(home, 4, 4)),
-        Case("mummy rolls 3", mummy, {2, 0}, 2, at(home, 4, 4)),
-        Case("mummy rolls 4", mummy, {3, 0}, 2, at(home, 4, 4)),
-        Case("bat's coin 0", bat, {0, 0, 0}, 2, at(home, 4, 4)),
-        Case("bat's coin 1 steps again", bat, {0, 1, 0}, 3, at(home, 3, 3)),
-        Case("bat rises into a hole when the player is a level up",
-             batUnderHole(CreatureKind::Bat, -3, at(up, 2, 2)), {0, 0}, 2, at(up, 5, 5)),
-        Case("walkers do not rise", batUnderHole(CreatureKind::GiantRat, -3, at(up, 2, 2)), {0, 0},
-             0, centre),
-        Case("no hole above", batUnderHole(CreatureKind::Bat, 0, at(up, 2, 2)), {0, 0}, 1, centre),
-        Case("player on the hole", batUnderHole(CreatureKind::Bat, -3, at(up, 5, 5)), {0, 0}, 1,
-             centre),
-        Case("player on the same level", batUnderHole(CreatureKind::Bat, -3, at(home, 1, 1)),
-             {0, 0}, 1, centre),
-        Case(
-            "rising finds nothing where no sector was made",
-            [](Scene& s) {
-                s.walled(home);
-                s.player.position = at(up, 5, 5); // its sector was never made
-                s.watch(at(home, 5, 5), CreatureKind::Bat, 2);
-            },
-            {0, 0}, 1, centre),
-        Case("stored sector is not entered, only the second-step draw", batBeside(true), {1, 0}, 1,
-             at(east, 9, 5)),
-        Case("sector in memory is entered", batBeside(false), {1, 0}, 2, at({2, 0, 0}, 0, 5)),
+        Case("mummy rolls 1", {0, 0}, 1, centre, mummy),
+        Case("mummy rolls 2", {1, 0}, 2, at(home, 4, 4), mummy),
+        Case("mummy rolls 3", {2, 0}, 2, at(home, 4, 4), mummy),
+        Case("mummy rolls 4", {3, 0}, 2, at(home, 4, 4), mummy),
+        Case("bat's coin 0", {0, 0, 0}, 2, at(home, 4, 4), bat),
+        Case("bat's coin 1 steps again", {0, 1, 0}, 3, at(home, 3, 3), bat),
+        Case("bat rises into a hole when the player is a level up", {0, 0}, 2, at(up, 5, 5),
+             batUnderHole(CreatureKind::Bat, -3, at(up, 2, 2))),
+        Case("walkers do not rise", {0, 0}, 0, centre,
+             batUnderHole(CreatureKind::GiantRat, -3, at(up, 2, 2))),
+        Case("no hole above", {0, 0}, 1, centre, batUnderHole(CreatureKind::Bat, 0, at(up, 2, 2))),
+        Case("player on the hole", {0, 0}, 1, centre,
+             batUnderHole(CreatureKind::Bat, -3, at(up, 5, 5))),
+        Case("player on the same level", {0, 0}, 1, centre,
+             batUnderHole(CreatureKind::Bat, -3, at(home, 1, 1))),
+        Case("rising finds nothing where no sector was made", {0, 0}, 1, centre,
+             [](Scene& s) {
+                 s.walled(home);
+                 s.player.position = at(up, 5, 5); // its sector was never made
+                 s.watch(at(home, 5, 5), CreatureKind::Bat, 2);
+             }),
+        Case("stored sector is not entered, only the second-step draw", {1, 0}, 1, at(east, 9, 5),
+             batBeside(true)),
+        Case("sector in memory is entered", {1, 0}, 2, at({2, 0, 0}, 0, 5), batBeside(false)),
+        Case("a spider walks: no trap to cross, no draw", {}, 0, centre,
+             [](Scene& s) { s = amongTraps(CreatureKind::GiantSpider, 10, false); }),
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -253,20 +260,6 @@ Scene ratOnTrail(int32_t ownStamp, SectorCoord playerSector) {
     return s;
 }
 
-// A creature in a walled sector with one trap of each kind next to it.
-Scene amongTraps(CreatureKind kind, int32_t lvl, bool inView) {
-    Scene s(std::vector<SectorCoord>{});
-    s.walled(home);
-    s.player.position = at(home, 1, 5);
-    s.cell(at(home, 4, 4)).terrain = Terrain::Trapdoor;
-    s.cell(at(home, 4, 5)).terrain = Terrain::GasTrap;
-    s.cell(at(home, 4, 6)).terrain = Terrain::TeleportTrap;
-    s.cell(at(home, 6, 5)).terrain = Terrain::SmokeTrap;
-    if (inView) stampSector(s.level->sectors, home, now);
-    s.watch(at(home, 5, 5), kind, lvl);
-    return s;
-}
-
 // Every square a creature's move may pick, in the order of the pick: pick i
 // (after the `before` draws) must land on the i-th, and one pick more must
 // wrap to the first, which pins the number of candidates exactly.
@@ -276,8 +269,8 @@ TEST_F(CreatureTurn, CandidateSquaresInOrder) {
         std::function<Scene()> build;
         std::vector<int32_t> before;
         std::vector<Position> expected;
-        Case(const char* what, std::function<Scene()> build, std::vector<int32_t> before,
-             std::vector<Position> expected)
+        Case(const char* what, std::vector<int32_t> before, std::vector<Position> expected,
+             std::function<Scene()> build)
             : what(what), build(build), before(before), expected(expected) {}
     };
     auto row = [](std::vector<std::array<int32_t, 2>> squares) {
@@ -291,46 +284,42 @@ TEST_F(CreatureTurn, CandidateSquaresInOrder) {
     const Case cases[] = {
         // In view, but with every neighbour seen long ago: a chase would find
         // no square on the trail, the plain wander finds all eight.
-        Case(
-            "creature on the player's square wanders instead of attacking",
-            [] {
-                Scene s;
-                stampSector(s.level->sectors, home, 5);
-                s.cell(s.player.position).lastSeen = now;
-                s.watch(s.player.position, CreatureKind::GiantRat, 5);
-                return s;
-            },
-            {}, row({{4, 4}, {4, 5}, {4, 6}, {5, 4}, {5, 6}, {6, 4}, {6, 5}, {6, 6}})),
-        Case(
-            "rat out of view keeps to the trail", [] { return ratOnTrail(12, home); }, {},
-            row({{4, 5}, {4, 6}, {5, 6}, {6, 5}})),
-        Case(
-            "rat on a never-seen square may step anywhere", [] { return ratOnTrail(-1, home); }, {},
-            allButWall),
-        Case(
-            "trail is only followed on the player's level", [] { return ratOnTrail(12, up); }, {},
-            allButWall),
-        Case(
-            "skeleton crosses only the gas trap",
-            [] { return amongTraps(CreatureKind::Skeleton, 15, false); }, {}, row({{4, 5}})),
-        Case(
-            "bat crosses all four traps", [] { return amongTraps(CreatureKind::Bat, 2, false); },
-            {}, row({{4, 4}, {4, 5}, {4, 6}, {6, 5}})),
+        Case("creature on the player's square wanders instead of attacking", {},
+             row({{4, 4}, {4, 5}, {4, 6}, {5, 4}, {5, 6}, {6, 4}, {6, 5}, {6, 6}}),
+             [] {
+                 Scene s;
+                 stampSector(s.level->sectors, home, 5);
+                 s.cell(s.player.position).lastSeen = now;
+                 s.watch(s.player.position, CreatureKind::GiantRat, 5);
+                 return s;
+             }),
+        Case("rat out of view keeps to the trail", {}, row({{4, 5}, {4, 6}, {5, 6}, {6, 5}}),
+             [] { return ratOnTrail(12, home); }),
+        Case("rat on a never-seen square may step anywhere", {}, allButWall,
+             [] { return ratOnTrail(-1, home); }),
+        Case("trail is only followed on the player's level", {}, allButWall,
+             [] { return ratOnTrail(12, up); }),
+        Case("skeleton crosses only the gas trap", {}, row({{4, 5}}),
+             [] { return amongTraps(CreatureKind::Skeleton, 15, false); }),
+        Case("bat crosses all four traps", {}, row({{4, 4}, {4, 5}, {4, 6}, {6, 5}}),
+             [] { return amongTraps(CreatureKind::Bat, 2, false); }),
         // Chasing toward the player in the west: only the three western squares.
-        Case(
-            "chasing skeleton", [] { return amongTraps(CreatureKind::Skeleton, 15, true); }, {},
-            row({{4, 5}})),
-        Case(
-            "chasing bat", [] { return amongTraps(CreatureKind::Bat, 2, true); }, {},
-            row({{4, 4}, {4, 5}, {4, 6}})),
-        Case(
-            "wraith in line spreads on the other axis",
-            [] {
-                Scene s;
-                s.watch(at(home, 5, 8), CreatureKind::Wraith, 20);
-                return s;
-            },
-            {1}, row({{4, 7}, {5, 7}, {6, 7}})),
+        Case("chasing skeleton", {}, row({{4, 5}}),
+             [] { return amongTraps(CreatureKind::Skeleton, 15, true); }),
+        Case("chasing bat", {}, row({{4, 4}, {4, 5}, {4, 6}}),
+             [] { return amongTraps(CreatureKind::Bat, 2, true); }),
+        // The other kinds out of view: a mummy walks undead after its roll of
+        // 2, a vampire flies (its trail is never seen, so all of it counts).
+        Case("mummy crosses only the gas trap", {1}, row({{4, 5}}),
+             [] { return amongTraps(CreatureKind::Mummy, 25, false); }),
+        Case("vampire crosses all four traps", {}, row({{4, 4}, {4, 5}, {4, 6}, {6, 5}}),
+             [] { return amongTraps(CreatureKind::Vampire, 30, false); }),
+        Case("wraith in line spreads on the other axis", {1}, row({{4, 7}, {5, 7}, {6, 7}}),
+             [] {
+                 Scene s;
+                 s.watch(at(home, 5, 8), CreatureKind::Wraith, 20);
+                 return s;
+             }),
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
