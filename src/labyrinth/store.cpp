@@ -59,6 +59,25 @@ bool writeAll(int fd, const std::string& content) {
     return true;
 }
 
+// The sector file at `path`, opened for writing from its start. An earlier
+// file is reused, which spares the file system a new file on every store;
+// anything else at the name (a link, a pipe, a file with other names) is
+// removed and replaced by a new file, never followed or written through.
+int openSectorFile(const std::string& path, off_t& earlierSize) {
+    earlierSize = 0;
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+        struct stat status {};
+        if (fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_nlink == 1) {
+            earlierSize = status.st_size;
+            return fd;
+        }
+        close(fd);
+    }
+    if (unlink(path.c_str()) != 0 && errno != ENOENT) return -1;
+    return open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+}
+
 // ---- Sector to text --------------------------------------------------------
 
 constexpr int32_t creatureRoom = 20;
@@ -426,16 +445,17 @@ void cachePut(const std::string& directory, const std::string& id, const std::st
     checkNames(directory, id);
     ensureDirectory(directory);
     const std::string path = directory + id;
-    // Written whole beside the file, then renamed over it: a reader never
-    // sees half a sector, and a link planted at the name is replaced, not
-    // followed.
-    std::string temporary = path + ".XXXXXX";
-    int fd = mkstemp(temporary.data());
+    // Written over the earlier file in place: the store is the running game's
+    // own, read only by it, and a file that could not be written whole is
+    // removed so that no half sector is ever read back.
+    off_t earlierSize = 0;
+    int fd = openSectorFile(path, earlierSize);
     if (fd < 0) fileFailure("Couldn't write file ", path);
-    bool written = writeAll(fd, content);
+    const auto size = static_cast<off_t>(content.size());
+    bool written = writeAll(fd, content) && (earlierSize <= size || ftruncate(fd, size) == 0);
     bool closed = close(fd) == 0;
-    if (!written || !closed || rename(temporary.c_str(), path.c_str()) != 0) {
-        unlink(temporary.c_str());
+    if (!written || !closed) {
+        unlink(path.c_str());
         fileFailure("Couldn't write file ", path);
     }
 }

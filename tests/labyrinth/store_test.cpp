@@ -179,6 +179,9 @@ TEST(SectorStore, CacheMakesAPrivateDirectoryAndReplacesFiles) {
     cachePut(directory, "S0_0_0", "first");
     cachePut(directory, "S0_0_0", "second");
     EXPECT_EQ(cacheGet(directory, "S0_0_0"), "second");
+    // A shorter text leaves nothing of the longer one behind it.
+    cachePut(directory, "S0_0_0", "3rd");
+    EXPECT_EQ(cacheGet(directory, "S0_0_0"), "3rd");
     // Only the one file: nothing left over from the replacing.
     EXPECT_EQ(std::distance(fs::directory_iterator(directory), fs::directory_iterator()), 1);
     cacheDelete(directory, "S0_0_0");
@@ -186,22 +189,34 @@ TEST(SectorStore, CacheMakesAPrivateDirectoryAndReplacesFiles) {
     EXPECT_NO_THROW(cacheDelete(directory, "S0_0_0"));
 }
 
-TEST(SectorStore, LinkAtASectorFileIsNotFollowed) {
-    TempDir temp;
-    const std::string directory = temp.slash() + "store/";
-    fs::create_directory(directory);
-    const fs::path victim = temp.path / "victim";
-    writeFile(victim, "precious");
-    fs::create_symlink(victim, directory + "S0_0_0");
+TEST(SectorStore, LinksAndPipesAtASectorFileAreReplacedNotFollowed) {
+    enum class Planted { SymbolicLink, HardLink, Pipe };
+    for (Planted planted : {Planted::SymbolicLink, Planted::HardLink, Planted::Pipe}) {
+        SCOPED_TRACE(static_cast<int>(planted));
+        TempDir temp;
+        const std::string directory = temp.slash() + "store/";
+        fs::create_directory(directory);
+        const std::string path = directory + "S0_0_0";
+        const fs::path victim = temp.path / "victim";
+        writeFile(victim, "precious");
+        if (planted == Planted::SymbolicLink) fs::create_symlink(victim, path);
+        if (planted == Planted::HardLink) fs::create_hard_link(victim, path);
+        if (planted == Planted::Pipe) {
+            ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+        }
 
-    Failure failure = failureOf([&] { cacheGet(directory, "S0_0_0"); });
-    EXPECT_EQ(failure.message, "Couldn't read file " + directory + "S0_0_0");
-    EXPECT_EQ(failure.code, errorCode::fileError);
-
-    cachePut(directory, "S0_0_0", "sector");
-    EXPECT_EQ(readFile(victim), "precious");
-    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(directory + "S0_0_0")));
-    EXPECT_EQ(cacheGet(directory, "S0_0_0"), "sector");
+        if (planted == Planted::SymbolicLink) {
+            Failure failure = failureOf([&] { cacheGet(directory, "S0_0_0"); });
+            EXPECT_EQ(failure.message, "Couldn't read file " + path);
+            EXPECT_EQ(failure.code, errorCode::fileError);
+        }
+        // Neither blocks on the pipe nor writes through to the victim.
+        cachePut(directory, "S0_0_0", "sector");
+        EXPECT_EQ(readFile(victim), "precious");
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(path)));
+        EXPECT_EQ(fs::hard_link_count(path), 1u);
+        EXPECT_EQ(cacheGet(directory, "S0_0_0"), "sector");
+    }
 }
 
 TEST(SectorStore, FileFailuresNameTheFile) {
