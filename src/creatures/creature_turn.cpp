@@ -89,19 +89,27 @@ void relocate(SectorTable& table, Creature& creature, Position from, Position to
     newSector->creatures.push_back(moving);
 }
 
+bool creatureOnSquare(const Sector& sector, Position t) {
+    return std::any_of(sector.creatures.begin(), sector.creatures.end(), [&](const auto& other) {
+        return other->position.x == t.x && other->position.y == t.y;
+    });
+}
+
+bool mayEnterSquare(SectorTable& table, const Sector& sector, Position t, bool flying, bool undead);
+
 void moveCreature(LevelRecord& level, Creature& creature, Range xs, Range ys, bool trail,
                   Position player) {
     SectorTable& table = level.sectors;
     const Position from = creature.position;
     const MoveFlags flags = moveFlagsOf(creature.kind);
     const bool wraith = creature.kind == CreatureKind::Wraith;
+    const bool followTrail = trail && from.sector.sz == player.sector.sz;
     int32_t startSeen = 0;
     if (trail) startSeen = cellAt(table, from).lastSeen;
 
     // At most the eight squares around and the one above.
-    std::array<Position, 9> candidates;
-    size_t count = 0;
-    auto offer = [&](Position t) { candidates[count++] = t; };
+    Position candidates[9];
+    int32_t count = 0;
     for (int32_t dx = xs.lo; dx <= xs.hi; ++dx) {
         for (int32_t dy = ys.lo; dy <= ys.hi; ++dy) {
             if (dx == 0 && dy == 0) {
@@ -109,29 +117,35 @@ void moveCreature(LevelRecord& level, Creature& creature, Range xs, Range ys, bo
                 if (!flags.flying || from.sector.sz >= player.sector.sz) continue;
                 Position t = movePosition(from, 0, 0, 1);
                 Cell* above = findCell(table, t);
-                if (above != nullptr && above->elevation == -3 && t != player) offer(t);
+                if (above != nullptr && above->elevation == -3 && t != player)
+                    candidates[count++] = t;
                 continue;
             }
-            Position t = movePosition(from, dx, dy, 0);
+            const Position t = movePosition(from, dx, dy, 0);
+            // One look-up serves every test of the square.
+            const Sector* sector = sectorInMemory(table, t.sector);
+            if (sector == nullptr) continue;
+            const Cell& cell = sector->cells[t.x][t.y];
             if (wraith) {
-                if (wraithMayEnter(t, table) && wrapAbs(cellAt(table, t).elevation) <= 1 &&
-                    t != player)
-                    offer(t);
+                // Only level ground is offered, so the openings a wraith
+                // may pass (elevation 3 or -3) never count here.
+                if (wrapAbs(cell.elevation) <= 1 && !creatureOnSquare(*sector, t) && t != player)
+                    candidates[count++] = t;
                 continue;
             }
-            if (!creatureMayEnter(table, t, flags.flying, flags.undead)) continue;
-            if (trail && from.sector.sz == player.sector.sz) {
+            if (!mayEnterSquare(table, *sector, t, flags.flying, flags.undead)) continue;
+            if (followTrail) {
                 // The trail keeps a creature on squares seen at least as
                 // recently as its own.
-                if (startSeen <= cellAt(table, t).lastSeen) offer(t);
+                if (startSeen <= cell.lastSeen) candidates[count++] = t;
             } else if (t != player) {
-                offer(t);
+                candidates[count++] = t;
             }
         }
     }
     if (count == 0) return;
-    int32_t pick = randomBelow(static_cast<int32_t>(count));
-    Position to = candidates[static_cast<size_t>(pick)];
+    int32_t pick = randomBelow(count);
+    Position to = candidates[pick];
     relocate(table, creature, from, to);
     creature.position = to;
 }
@@ -226,12 +240,6 @@ void creatureAct(Player& player, LevelRecord& level, Creature& creature) {
     raiseMissingCase();
 }
 
-bool creatureOnSquare(const Sector& sector, Position t) {
-    return std::any_of(sector.creatures.begin(), sector.creatures.end(), [&](const auto& other) {
-        return other->position.x == t.x && other->position.y == t.y;
-    });
-}
-
 } // namespace
 
 void creatureTurns(Player& player, LevelRecord& level) {
@@ -253,9 +261,14 @@ void creatureTurns(Player& player, LevelRecord& level) {
 }
 
 bool creatureMayEnter(SectorTable& table, Position t, bool flying, bool undead) {
-    Sector* held = sectorInMemory(table, t.sector);
-    if (held == nullptr) return false;
-    const Sector& sector = *held;
+    const Sector* sector = sectorInMemory(table, t.sector);
+    return sector != nullptr && mayEnterSquare(table, *sector, t, flying, undead);
+}
+
+namespace {
+
+bool mayEnterSquare(SectorTable& table, const Sector& sector, Position t, bool flying,
+                    bool undead) {
     const Cell& cell = sector.cells[t.x][t.y];
     // Through an opening to another level only the ground there counts, and
     // the dead walk no better than the living on it.
@@ -278,6 +291,8 @@ bool creatureMayEnter(SectorTable& table, Position t, bool flying, bool undead) 
     }
     return !creatureOnSquare(sector, t);
 }
+
+} // namespace
 
 bool wraithMayEnter(Position t, SectorTable& table) {
     Sector* held = sectorInMemory(table, t.sector);

@@ -64,7 +64,7 @@ void CursesScreen::end() {
     check(endwin());
 }
 
-void CursesScreen::put(Brightness brightness, Colour colour, const std::string& text, int row,
+void CursesScreen::put(Brightness brightness, Colour colour, std::string_view text, int row,
                        int column) {
     if (row < 0 || row >= LINES || column < 0 || column >= COLS || text.empty()) return;
     int room = COLS - column;
@@ -75,7 +75,7 @@ void CursesScreen::put(Brightness brightness, Colour colour, const std::string& 
         if (brightness == Brightness::Bright) attributes |= A_BOLD;
         check(attron(attributes));
     }
-    int result = mvaddnstr(row, column, text.c_str(), length);
+    int result = mvaddnstr(row, column, text.data(), length);
     // Writing the screen's last cell leaves the cursor nowhere to go, and
     // curses reports that as an error although the cell is written.
     bool reachesLastCell = row == LINES - 1 && column + length == COLS;
@@ -83,7 +83,7 @@ void CursesScreen::put(Brightness brightness, Colour colour, const std::string& 
     if (colours) check(attroff(attributes));
 }
 
-void CursesScreen::writeText(Brightness brightness, Colour colour, const std::string& text, int row,
+void CursesScreen::writeText(Brightness brightness, Colour colour, std::string_view text, int row,
                              int column) {
     if (row >= 0 && row < screenRows)
         for (size_t i = 0; i < text.size(); ++i) {

@@ -10,7 +10,7 @@ struct CursesScreen : Terminal {
     void start() override;
     void end() override;
     bool hasColours() const override { return colours; }
-    void writeText(Brightness brightness, Colour colour, const std::string& text, int row,
+    void writeText(Brightness brightness, Colour colour, std::string_view text, int row,
                    int column) override;
     void clear() override;
     void refresh() override;
@@ -27,7 +27,7 @@ struct CursesScreen : Terminal {
     bool colours = false;
     bool active = false;
 
-    void put(Brightness brightness, Colour colour, const std::string& text, int row, int column);
+    void put(Brightness brightness, Colour colour, std::string_view text, int row, int column);
     void repaint();
 };
 

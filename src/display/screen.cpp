@@ -24,7 +24,7 @@ void setScreen(Terminal* terminal) {
     current = terminal;
 }
 
-void writeText(Brightness brightness, Colour colour, const std::string& text, int row, int column) {
+void writeText(Brightness brightness, Colour colour, std::string_view text, int row, int column) {
     screen().writeText(brightness, colour, text, row, column);
 }
 

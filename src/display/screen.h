@@ -3,6 +3,7 @@
 // real game plugs in curses, tests and the replay tool a virtual screen.
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace dunvale {
 
@@ -32,7 +33,7 @@ struct Terminal {
     virtual void start() = 0;
     virtual void end() = 0;
     virtual bool hasColours() const = 0;
-    virtual void writeText(Brightness brightness, Colour colour, const std::string& text, int row,
+    virtual void writeText(Brightness brightness, Colour colour, std::string_view text, int row,
                            int column) = 0;
     virtual void clear() = 0;
     virtual void refresh() = 0;
@@ -47,7 +48,7 @@ std::string terminalSizeProblem(int rows, int columns);
 Terminal& screen();
 void setScreen(Terminal* terminal);
 
-void writeText(Brightness brightness, Colour colour, const std::string& text, int row, int column);
+void writeText(Brightness brightness, Colour colour, std::string_view text, int row, int column);
 // "+--+" top and bottom, "|  |" between: also blanks the inside.
 void drawBox(Brightness brightness, Colour colour, int top, int left, int bottom, int right);
 void drawScreenFrame();

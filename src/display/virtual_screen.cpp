@@ -5,19 +5,23 @@
 
 namespace dunvale {
 
-void VirtualScreen::writeText(Brightness brightness, Colour colour, const std::string& text,
-                              int row, int column) {
-    if (row < 0 || row >= screenRows) return;
+void VirtualScreen::writeText(Brightness brightness, Colour colour, std::string_view text, int row,
+                              int column) {
+    if (row < 0 || row >= screenRows || column >= screenColumns) return;
     // Only the part of the text that lands on the screen is written.
-    const int64_t length = static_cast<int64_t>(text.size());
-    const int64_t first = std::max<int64_t>(0, -int64_t{column});
-    const int64_t last = std::min<int64_t>(length, int64_t{screenColumns} - column);
+    if (column < 0) {
+        const auto before = static_cast<size_t>(-int64_t{column});
+        if (before >= text.size()) return;
+        text.remove_prefix(before);
+        column = 0;
+    }
+    text = text.substr(0, static_cast<size_t>(screenColumns - column));
     const ScreenCell written{' ', true, colours, colour, brightness};
-    auto& line = cells[static_cast<size_t>(row)];
-    for (int64_t i = first; i < last; ++i) {
-        ScreenCell& cell = line[static_cast<size_t>(column + i)];
-        cell = written;
-        cell.ch = text[static_cast<size_t>(i)];
+    ScreenCell* cell = &cells[static_cast<size_t>(row)][static_cast<size_t>(column)];
+    for (char ch : text) {
+        *cell = written;
+        cell->ch = ch;
+        ++cell;
     }
 }
 

@@ -35,7 +35,7 @@ struct VirtualScreen : Terminal {
     void start() override { started = true; }
     void end() override { started = false; }
     bool hasColours() const override { return colours; }
-    void writeText(Brightness brightness, Colour colour, const std::string& text, int row,
+    void writeText(Brightness brightness, Colour colour, std::string_view text, int row,
                    int column) override;
     void clear() override;
     void refresh() override {}

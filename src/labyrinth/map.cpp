@@ -19,54 +19,17 @@ int32_t trapDistanceOf(SectorCoord c) {
 
 namespace {
 
-// One wrap of a square co-ordinate into 0..9, moving the sector number.
-void wrapAxis(int32_t& square, int32_t& sector, int32_t delta) {
-    if (delta == 0) return;
-    int32_t moved = square + delta;
-    if (moved < 0) {
-        square = moved + sectorSize;
-        sector = wrapSub(sector, 1);
-    } else if (moved > 9) {
-        square = moved - sectorSize;
-        sector = wrapAdd(sector, 1);
-    } else {
-        square = moved;
-    }
-}
-
 size_t bucketOf(SectorCoord c) {
     int32_t bucket = sectorHash(c) % sectorTableBuckets;
     if (bucket < 0) bucket += sectorTableBuckets;
     return static_cast<size_t>(bucket);
 }
 
-// x + 3y + 9z differs for every pair of sectors in a 3x3x3 block, and 27
-// neighbouring values stay apart modulo 32: the sectors around the player
-// never push each other out.
-size_t recentIndex(SectorCoord c) {
-    const uint32_t mixed = static_cast<uint32_t>(c.sx) + 3u * static_cast<uint32_t>(c.sy) +
-                           9u * static_cast<uint32_t>(c.sz);
-    return mixed % recentSectorCount;
-}
-
-// The in-memory sector at c if it was looked up lately; null otherwise.
-Sector* recentSector(const SectorTable& table, SectorCoord c) {
-    const RecentSector& entry = table.recent[recentIndex(c)];
-    return entry.sector != nullptr && entry.coord == c ? entry.sector : nullptr;
-}
-
 void remember(SectorTable& table, SectorCoord c, Sector* sector) {
-    table.recent[recentIndex(c)] = RecentSector{c, sector};
+    table.recent[detail::recentIndex(c)] = RecentSector{c, sector};
 }
 
 } // namespace
-
-Position movePosition(Position p, int32_t dx, int32_t dy, int32_t dz) {
-    wrapAxis(p.x, p.sector.sx, dx);
-    wrapAxis(p.y, p.sector.sy, dy);
-    p.sector.sz = wrapAdd(p.sector.sz, dz);
-    return p;
-}
 
 bool sameSector(const Sector& a, const Sector& b) {
     if (a.cells != b.cells || a.visited != b.visited || a.kind != b.kind || a.upLink != b.upLink ||
@@ -97,21 +60,19 @@ bool hasSlot(const SectorTable& table, SectorCoord c) {
 }
 
 bool isInMemory(const SectorTable& table, SectorCoord c) {
-    if (recentSector(table, c) != nullptr) return true;
+    if (detail::recentSector(table, c) != nullptr) return true;
     const SectorSlot* slot = findSlot(const_cast<SectorTable&>(table), c);
     return slot != nullptr && slot->sector != nullptr;
 }
 
-Sector* sectorInMemory(SectorTable& table, SectorCoord c) {
-    if (Sector* recent = recentSector(table, c)) return recent;
+Sector* detail::sectorInMemoryFromSlots(SectorTable& table, SectorCoord c) {
     SectorSlot* slot = findSlot(table, c);
     if (slot == nullptr || !slot->sector) return nullptr;
     remember(table, c, slot->sector.get());
     return slot->sector.get();
 }
 
-Sector* findSector(SectorTable& table, SectorCoord c) {
-    if (Sector* recent = recentSector(table, c)) return recent;
+Sector* detail::findSectorInSlots(SectorTable& table, SectorCoord c) {
     SectorSlot* slot = findSlot(table, c);
     if (slot == nullptr) return nullptr;
     if (slot->sector) {
@@ -134,7 +95,7 @@ Sector& putSector(SectorTable& table, SectorCoord c, std::unique_ptr<Sector> sec
 }
 
 void markStored(SectorTable& table, SectorCoord c) {
-    if (recentSector(table, c) != nullptr) remember(table, c, nullptr);
+    if (detail::recentSector(table, c) != nullptr) remember(table, c, nullptr);
     if (SectorSlot* slot = findSlot(table, c)) {
         slot->sector.reset();
     } else {
@@ -156,16 +117,18 @@ Cell* findCell(SectorTable& table, Position p) {
     return &sector->cells[p.x][p.y];
 }
 
-Cell& cellAtOffset(SectorTable& table, Position p, int32_t dx, int32_t dy) {
-    Position target = movePosition(p, dx, dy, 0);
-    Sector* sector = findSector(table, target.sector);
-    if (sector == nullptr) {
-        const SectorCoord& c = target.sector;
+Sector& sectorAt(SectorTable& table, SectorCoord c) {
+    Sector* sector = findSector(table, c);
+    if (sector == nullptr)
         raiseError("Couldn't find " + std::to_string(c.sx) + "," + std::to_string(c.sy) + "," +
                        std::to_string(c.sz),
                    errorCode::couldntFind);
-    }
-    return sector->cells[target.x][target.y];
+    return *sector;
+}
+
+Cell& cellAtOffset(SectorTable& table, Position p, int32_t dx, int32_t dy) {
+    Position target = movePosition(p, dx, dy, 0);
+    return sectorAt(table, target.sector).cells[target.x][target.y];
 }
 
 Cell& cellAt(SectorTable& table, Position p) {

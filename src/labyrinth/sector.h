@@ -66,7 +66,6 @@ struct FloorItem {
     friend bool operator==(const FloorItem&, const FloorItem&) = default;
 };
 
-constexpr int sectorSize = 10;
 using CellGrid = std::array<std::array<Cell, sectorSize>, sectorSize>; // [x][y]
 
 struct Sector {
@@ -125,11 +124,39 @@ int32_t sectorHash(SectorCoord c);
 SectorSlot* findSlot(SectorTable& table, SectorCoord c);
 bool hasSlot(const SectorTable& table, SectorCoord c);
 bool isInMemory(const SectorTable& table, SectorCoord c);
+namespace detail {
+// x + 3y + 9z differs for every pair of sectors in a 3x3x3 block, and 27
+// neighbouring values stay apart modulo 32: the sectors around the player
+// never push each other out.
+inline size_t recentIndex(SectorCoord c) {
+    const uint32_t mixed = static_cast<uint32_t>(c.sx) + 3u * static_cast<uint32_t>(c.sy) +
+                           9u * static_cast<uint32_t>(c.sz);
+    return mixed % recentSectorCount;
+}
+
+// The in-memory sector at c if it was looked up lately; null otherwise.
+inline Sector* recentSector(const SectorTable& table, SectorCoord c) {
+    const RecentSector& entry = table.recent[recentIndex(c)];
+    return entry.sector != nullptr && entry.coord == c ? entry.sector : nullptr;
+}
+
+Sector* sectorInMemoryFromSlots(SectorTable& table, SectorCoord c);
+Sector* findSectorInSlots(SectorTable& table, SectorCoord c);
+} // namespace detail
+
 // The sector at c if it is held in memory; null otherwise. Never loads.
-Sector* sectorInMemory(SectorTable& table, SectorCoord c);
+// Inline: creatures and the map ask this for nearly every square.
+inline Sector* sectorInMemory(SectorTable& table, SectorCoord c) {
+    if (Sector* recent = detail::recentSector(table, c)) return recent;
+    return detail::sectorInMemoryFromSlots(table, c);
+}
+
 // The sector at c, loading it from the store when it lies there; null when
 // it was never generated (or its file has gone).
-Sector* findSector(SectorTable& table, SectorCoord c);
+inline Sector* findSector(SectorTable& table, SectorCoord c) {
+    if (Sector* recent = detail::recentSector(table, c)) return recent;
+    return detail::findSectorInSlots(table, c);
+}
 // Inserts the sector as held in memory, replacing any slot for c.
 Sector& putSector(SectorTable& table, SectorCoord c, std::unique_ptr<Sector> sector);
 // Replaces c's slot by one that says the sector lies in the store.
@@ -137,6 +164,9 @@ void markStored(SectorTable& table, SectorCoord c);
 // Every coordinate that has a slot, in the table's own order.
 std::vector<SectorCoord> slotCoords(const SectorTable& table);
 
+// The sector at c, loading it from the store when it lies there; raises
+// "Couldn't find sx,sy,sz" when it was never generated.
+Sector& sectorAt(SectorTable& table, SectorCoord c);
 // The Cell at p moved by (dx, dy) on p's level; raises "Couldn't find
 // sx,sy,sz" when that sector does not exist.
 Cell& cellAtOffset(SectorTable& table, Position p, int32_t dx, int32_t dy);

@@ -6,6 +6,7 @@
 #include "support/wrap.h"
 
 #include <algorithm>
+#include <array>
 #include <string>
 
 namespace dunvale {
@@ -19,26 +20,69 @@ struct Look {
 
 constexpr int playerRow = 8;
 constexpr int playerColumn = 39;
+constexpr int32_t reachX = 9; // squares shown east and west of the player
+constexpr int32_t reachY = 6; // and north and south
+
+struct Glyph {
+    char ch = ' ';
+    Look look{Colour::White, Brightness::Normal};
+};
+
+// The window is worked out square by square (in the order that decides the
+// smoke's flicker), then painted a row at a time in runs of one look: the
+// terminal gets a few dozen writes a turn instead of one per square.
+struct Canvas {
+    std::array<std::array<Glyph, 2 * reachX + 1>, 2 * reachY + 1> rows; // [row][column]
+};
 
 // A larger dy is higher on the screen.
-void drawGlyph(int32_t dx, int32_t dy, const std::string& glyph, Look look) {
-    writeText(look.brightness, look.colour, glyph, playerRow - dy, playerColumn + dx);
+void drawGlyph(Canvas& canvas, int32_t dx, int32_t dy, char glyph, Look look) {
+    canvas.rows[static_cast<size_t>(reachY - dy)][static_cast<size_t>(dx + reachX)] = {glyph, look};
 }
 
-void drawCreature(int32_t dx, int32_t dy, const Creature& creature) {
+void paint(const Canvas& canvas) {
+    for (size_t r = 0; r < canvas.rows.size(); ++r) {
+        const auto& row = canvas.rows[r];
+        char text[2 * reachX + 1];
+        size_t start = 0;
+        while (start < row.size()) {
+            const Look look = row[start].look;
+            size_t end = start;
+            while (end < row.size() && row[end].look.colour == look.colour &&
+                   row[end].look.brightness == look.brightness) {
+                text[end - start] = row[end].ch;
+                ++end;
+            }
+            writeText(look.brightness, look.colour, std::string_view(text, end - start),
+                      playerRow - reachY + static_cast<int>(r),
+                      playerColumn - reachX + static_cast<int>(start));
+            start = end;
+        }
+    }
+}
+
+void drawCreature(Canvas& canvas, int32_t dx, int32_t dy, const Creature& creature) {
     switch (creature.kind) {
-    case CreatureKind::Bat: drawGlyph(dx, dy, "b", {Colour::White, Brightness::Normal}); return;
-    case CreatureKind::GiantRat: drawGlyph(dx, dy, "r", {Colour::Red, Brightness::Bright}); return;
+    case CreatureKind::Bat:
+        drawGlyph(canvas, dx, dy, 'b', {Colour::White, Brightness::Normal});
+        return;
+    case CreatureKind::GiantRat:
+        drawGlyph(canvas, dx, dy, 'r', {Colour::Red, Brightness::Bright});
+        return;
     case CreatureKind::GiantSpider:
-        drawGlyph(dx, dy, "s", {Colour::Green, Brightness::Bright});
+        drawGlyph(canvas, dx, dy, 's', {Colour::Green, Brightness::Bright});
         return;
     case CreatureKind::Skeleton:
-        drawGlyph(dx, dy, "z", {Colour::White, Brightness::Bright});
+        drawGlyph(canvas, dx, dy, 'z', {Colour::White, Brightness::Bright});
         return;
-    case CreatureKind::Wraith: drawGlyph(dx, dy, "W", {Colour::Blue, Brightness::Bright}); return;
-    case CreatureKind::Mummy: drawGlyph(dx, dy, "M", {Colour::Yellow, Brightness::Bright}); return;
+    case CreatureKind::Wraith:
+        drawGlyph(canvas, dx, dy, 'W', {Colour::Blue, Brightness::Bright});
+        return;
+    case CreatureKind::Mummy:
+        drawGlyph(canvas, dx, dy, 'M', {Colour::Yellow, Brightness::Bright});
+        return;
     case CreatureKind::Vampire:
-        drawGlyph(dx, dy, "V", {Colour::Magenta, Brightness::Bright});
+        drawGlyph(canvas, dx, dy, 'V', {Colour::Magenta, Brightness::Bright});
         return;
     }
     raiseMissingCase();
@@ -56,61 +100,84 @@ Look gradeLook(int32_t grade) {
     }
 }
 
-void drawItem(int32_t dx, int32_t dy, const Item& item) {
+void drawItem(Canvas& canvas, int32_t dx, int32_t dy, const Item& item) {
     switch (item.itemClass) {
-    case ItemClass::Weapon: drawGlyph(dx, dy, ")", gradeLook(item.grade)); return;
-    case ItemClass::Armour: drawGlyph(dx, dy, "[", gradeLook(item.grade)); return;
-    case ItemClass::Scroll: drawGlyph(dx, dy, "?", gradeLook(item.grade)); return;
-    case ItemClass::Potion: drawGlyph(dx, dy, "!", gradeLook(item.grade)); return;
-    case ItemClass::Treasure: drawGlyph(dx, dy, "$", {Colour::Yellow, Brightness::Bright}); return;
+    case ItemClass::Weapon: drawGlyph(canvas, dx, dy, ')', gradeLook(item.grade)); return;
+    case ItemClass::Armour: drawGlyph(canvas, dx, dy, '[', gradeLook(item.grade)); return;
+    case ItemClass::Scroll: drawGlyph(canvas, dx, dy, '?', gradeLook(item.grade)); return;
+    case ItemClass::Potion: drawGlyph(canvas, dx, dy, '!', gradeLook(item.grade)); return;
+    case ItemClass::Treasure:
+        drawGlyph(canvas, dx, dy, '$', {Colour::Yellow, Brightness::Bright});
+        return;
     }
     raiseMissingCase();
 }
 
 // Floor is shaded by its height against the player's square.
-void drawFloor(int32_t dx, int32_t dy, int32_t h) {
+void drawFloor(Canvas& canvas, int32_t dx, int32_t dy, int32_t h) {
     if (wrapAbs(h) <= 1) {
-        drawGlyph(dx, dy, ".", {Colour::White, Brightness::Normal});
+        drawGlyph(canvas, dx, dy, '.', {Colour::White, Brightness::Normal});
     } else if (h >= 2) {
-        drawGlyph(dx, dy, ".", {Colour::White, Brightness::Bright});
+        drawGlyph(canvas, dx, dy, '.', {Colour::White, Brightness::Bright});
     } else {
-        drawGlyph(dx, dy, ".", {Colour::Black, Brightness::Bright});
+        drawGlyph(canvas, dx, dy, '.', {Colour::Black, Brightness::Bright});
     }
 }
 
 // A trap shows only to an explorer skilled enough; below that it is floor.
-void drawTrap(int32_t dx, int32_t dy, int32_t h, bool shown, Colour colour) {
+void drawTrap(Canvas& canvas, int32_t dx, int32_t dy, int32_t h, bool shown, Colour colour) {
     if (shown) {
-        drawGlyph(dx, dy, "^", {colour, Brightness::Bright});
+        drawGlyph(canvas, dx, dy, '^', {colour, Brightness::Bright});
     } else {
-        drawFloor(dx, dy, h);
+        drawFloor(canvas, dx, dy, h);
     }
 }
 
-void drawTerrain(int32_t dx, int32_t dy, const Cell& cell, int32_t h, int32_t exploration) {
+void drawTerrain(Canvas& canvas, int32_t dx, int32_t dy, const Cell& cell, int32_t h,
+                 int32_t exploration) {
     for (const TempEntry& entry : cell.entries) {
         if (entry.kind != TempKind::Smoke) continue;
         // Smoke flickers: a fresh look every time it is drawn.
         int32_t look = randomIn(1, 3);
         if (look == 1) {
-            drawGlyph(dx, dy, "*", {Colour::White, Brightness::Normal});
+            drawGlyph(canvas, dx, dy, '*', {Colour::White, Brightness::Normal});
         } else if (look == 2) {
-            drawGlyph(dx, dy, "*", {Colour::White, Brightness::Bright});
+            drawGlyph(canvas, dx, dy, '*', {Colour::White, Brightness::Bright});
         } else {
-            drawGlyph(dx, dy, "*", {Colour::Black, Brightness::Bright});
+            drawGlyph(canvas, dx, dy, '*', {Colour::Black, Brightness::Bright});
         }
         return;
     }
     switch (cell.terrain) {
-    case Terrain::Wall: drawGlyph(dx, dy, "#", {Colour::Yellow, Brightness::Normal}); return;
-    case Terrain::Floor: drawFloor(dx, dy, h); return;
-    case Terrain::Trapdoor: drawTrap(dx, dy, h, exploration >= 15, Colour::Red); return;
-    case Terrain::GasTrap: drawTrap(dx, dy, h, exploration >= 20, Colour::Green); return;
-    case Terrain::TeleportTrap: drawTrap(dx, dy, h, exploration >= 15, Colour::Magenta); return;
-    case Terrain::SmokeTrap: drawTrap(dx, dy, h, exploration >= 10, Colour::Black); return;
+    case Terrain::Wall:
+        drawGlyph(canvas, dx, dy, '#', {Colour::Yellow, Brightness::Normal});
+        return;
+    case Terrain::Floor: drawFloor(canvas, dx, dy, h); return;
+    case Terrain::Trapdoor: drawTrap(canvas, dx, dy, h, exploration >= 15, Colour::Red); return;
+    case Terrain::GasTrap: drawTrap(canvas, dx, dy, h, exploration >= 20, Colour::Green); return;
+    case Terrain::TeleportTrap:
+        drawTrap(canvas, dx, dy, h, exploration >= 15, Colour::Magenta);
+        return;
+    case Terrain::SmokeTrap: drawTrap(canvas, dx, dy, h, exploration >= 10, Colour::Black); return;
     }
     raiseMissingCase();
 }
+
+// Neighbouring squares mostly lie in one sector: it is looked up again only
+// when the sector changes.
+struct SectorCursor {
+    SectorTable& table;
+    SectorCoord coord{};
+    Sector* sector = nullptr;
+
+    Sector& at(SectorCoord c) {
+        if (sector == nullptr || c != coord) {
+            sector = &sectorAt(table, c);
+            coord = c;
+        }
+        return *sector;
+    }
+};
 
 struct DrawContext {
     int32_t turn;
@@ -119,10 +186,10 @@ struct DrawContext {
 
 // Draws the square `at` (whose Cell is `cell`, in `sector`) against the
 // reference elevation; true when a creature was drawn.
-bool drawSquare(int32_t dx, int32_t dy, Cell& cell, const Sector& sector, Position at,
-                int32_t reference, DrawContext frame) {
+bool drawSquare(Canvas& canvas, int32_t dx, int32_t dy, Cell& cell, const Sector& sector,
+                Position at, int32_t reference, DrawContext frame) {
     if (cell.lastSeen == neverSeen) {
-        drawGlyph(dx, dy, " ", {Colour::White, Brightness::Normal});
+        drawGlyph(canvas, dx, dy, ' ', {Colour::White, Brightness::Normal});
         return false;
     }
     if (cell.lastSeen == frame.turn) {
@@ -130,18 +197,18 @@ bool drawSquare(int32_t dx, int32_t dy, Cell& cell, const Sector& sector, Positi
         std::erase_if(cell.entries,
                       [&](const TempEntry& entry) { return entry.expiry < frame.turn; });
         if (auto creature = creatureInSector(sector, at)) {
-            drawCreature(dx, dy, *creature);
+            drawCreature(canvas, dx, dy, *creature);
             return true;
         }
     }
     // Items show from memory too, but not on a square known only from a map.
     if (cell.lastSeen > 0) {
         if (auto item = itemInSector(sector, at.x, at.y)) {
-            drawItem(dx, dy, *item);
+            drawItem(canvas, dx, dy, *item);
             return false;
         }
     }
-    drawTerrain(dx, dy, cell, wrapSub(cell.elevation, reference), frame.exploration);
+    drawTerrain(canvas, dx, dy, cell, wrapSub(cell.elevation, reference), frame.exploration);
     return false;
 }
 
@@ -153,27 +220,27 @@ bool drawView(const Player& player, LevelRecord& level) {
     int32_t elevation = cellAt(table, origin).elevation;
     DrawContext frame{level.turn, player.skills.exploration};
     bool creatureDrawn = false;
-    for (int32_t dx = -9; dx <= 9; ++dx) {
-        for (int32_t dy = -6; dy <= 6; ++dy) {
+    Canvas canvas;
+    SectorCursor sectors{table};
+    for (int32_t dx = -reachX; dx <= reachX; ++dx) {
+        for (int32_t dy = -reachY; dy <= reachY; ++dy) {
             Position at = movePosition(origin, dx, dy, 0);
-            Cell* cell = &cellAt(table, at);
+            Sector* sector = &sectors.at(at.sector);
             int32_t reference = elevation;
             // An opening onto another level shows what lies there, one level
             // deep, against a reference shifted by that level's height.
-            if (cell->elevation == 3) {
-                at = movePosition(at, 0, 0, 1);
-                cell = &cellAt(table, at);
-                reference = wrapSub(elevation, 10);
-            } else if (cell->elevation == -3) {
-                at = movePosition(at, 0, 0, -1);
-                cell = &cellAt(table, at);
-                reference = wrapAdd(elevation, 10);
+            const int32_t opening = sector->cells[at.x][at.y].elevation;
+            if (opening == 3 || opening == -3) {
+                at = movePosition(at, 0, 0, opening / 3);
+                sector = &sectors.at(at.sector);
+                reference = opening == 3 ? wrapSub(elevation, 10) : wrapAdd(elevation, 10);
             }
-            // The look-up above has brought the sector into memory.
-            const Sector& sector = *findSector(table, at.sector);
-            if (drawSquare(dx, dy, *cell, sector, at, reference, frame)) creatureDrawn = true;
+            Cell& cell = sector->cells[at.x][at.y];
+            if (drawSquare(canvas, dx, dy, cell, *sector, at, reference, frame))
+                creatureDrawn = true;
         }
     }
+    paint(canvas);
     writeText(Brightness::Bright, Colour::Cyan, "@", playerRow, playerColumn);
     return creatureDrawn;
 }

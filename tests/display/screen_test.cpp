@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 namespace dunvale {
 namespace {
 
@@ -55,6 +57,13 @@ TEST(ScreenLayout, VirtualScreenDropsTextPastTheEdge) {
     writeText(Brightness::Normal, Colour::White, "zz", 24, 0);
     writeText(Brightness::Normal, Colour::White, "yy", -1, 0);
     EXPECT_EQ(fixture.terminal.row(0), "");
+    // Off the left edge, only what reaches the screen is written.
+    writeText(Brightness::Normal, Colour::White, "xxx", 1, -3);
+    writeText(Brightness::Normal, Colour::White, "abc", 1, -2);
+    writeText(Brightness::Normal, Colour::White, "w", 2, screenColumns);
+    writeText(Brightness::Normal, Colour::White, "v", 2, INT32_MIN);
+    EXPECT_EQ(fixture.terminal.row(1), "c");
+    EXPECT_EQ(fixture.terminal.row(2), "");
 }
 
 TEST(ScreenLayout, NoColoursMeansPlainCells) {
