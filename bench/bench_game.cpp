@@ -98,18 +98,32 @@ void BM_StoreAndLoad(benchmark::State& state) {
 }
 BENCHMARK(BM_StoreAndLoad);
 
+// The world's side of a turn (view, creatures, map, panels, end of turn)
+// while the adventurer waits. Wandering creatures gather as turns pass, so
+// the labyrinth is made afresh every so many turns: the figure is the mean
+// over the same stretch of a young game, not a crowd that grows with the
+// number of iterations.
 void BM_WholeTurn(benchmark::State& state) {
+    constexpr int turnsPerGame = 200;
     ScreenFixture screen;
     TempDir dir;
-    seedRandom(3);
-    LevelRecord level = newLabyrinth(dir.slash());
-    Player player = newPlayer();
+    auto freshGame = [&](LevelRecord& level, Player& player) {
+        clearStore(dir.slash());
+        seedRandom(3);
+        level = newLabyrinth(dir.slash());
+        player = newPlayer();
+    };
+    LevelRecord level;
+    Player player;
+    freshGame(level, player);
+    int turns = 0;
     for (auto _ : state) {
         runTurns(1, player, level);
         messageQueue().clear();
-        if (player.playing == 0) {
+        if (++turns == turnsPerGame || player.playing == 0) {
             state.PauseTiming();
-            player = newPlayer();
+            freshGame(level, player);
+            turns = 0;
             state.ResumeTiming();
         }
     }

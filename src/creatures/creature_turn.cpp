@@ -95,7 +95,31 @@ bool creatureOnSquare(const Sector& sector, Position t) {
     });
 }
 
-bool mayEnterSquare(SectorTable& table, const Sector& sector, Position t, bool flying, bool undead);
+// Whether the ground of a square (not an opening) lets the creature stand.
+bool groundAllows(Terrain terrain, bool flying, bool undead) {
+    switch (terrain) {
+    case Terrain::Wall: return false;
+    case Terrain::Floor: return true;
+    case Terrain::Trapdoor:
+    case Terrain::TeleportTrap:
+    case Terrain::SmokeTrap: return flying;
+    case Terrain::GasTrap: return flying || undead;
+    }
+    raiseMissingCase();
+}
+
+// creatureMayEnter for a square of a sector already found. Through an
+// opening to another level only the ground there counts, and the dead walk
+// no better than the living on it.
+bool mayEnterSquare(SectorTable& table, const Sector& sector, Position t, bool flying,
+                    bool undead) {
+    const Cell& cell = sector.cells[t.x][t.y];
+    if (cell.elevation == 3)
+        return creatureMayEnter(table, movePosition(t, 0, 0, 1), flying, false);
+    if (cell.elevation == -3)
+        return creatureMayEnter(table, movePosition(t, 0, 0, -1), flying, false);
+    return groundAllows(cell.terrain, flying, undead) && !creatureOnSquare(sector, t);
+}
 
 void moveCreature(LevelRecord& level, Creature& creature, Range xs, Range ys, bool trail,
                   Position player) {
@@ -106,6 +130,12 @@ void moveCreature(LevelRecord& level, Creature& creature, Range xs, Range ys, bo
     const bool followTrail = trail && from.sector.sz == player.sector.sz;
     int32_t startSeen = 0;
     if (trail) startSeen = cellAt(table, from).lastSeen;
+
+    // Away from its sector's edges, all eight squares around a creature lie
+    // in its own sector: one look-up then serves them all.
+    const bool inland =
+        from.x > 0 && from.x < sectorSize - 1 && from.y > 0 && from.y < sectorSize - 1;
+    const Sector* home = inland ? sectorInMemory(table, from.sector) : nullptr;
 
     // At most the eight squares around and the one above.
     Position candidates[9];
@@ -121,9 +151,15 @@ void moveCreature(LevelRecord& level, Creature& creature, Range xs, Range ys, bo
                     candidates[count++] = t;
                 continue;
             }
-            const Position t = movePosition(from, dx, dy, 0);
-            // One look-up serves every test of the square.
-            const Sector* sector = sectorInMemory(table, t.sector);
+            Position t = from;
+            const Sector* sector = home;
+            if (home != nullptr) {
+                t.x += dx;
+                t.y += dy;
+            } else {
+                t = movePosition(from, dx, dy, 0);
+                sector = sectorInMemory(table, t.sector);
+            }
             if (sector == nullptr) continue;
             const Cell& cell = sector->cells[t.x][t.y];
             if (wraith) {
@@ -264,35 +300,6 @@ bool creatureMayEnter(SectorTable& table, Position t, bool flying, bool undead) 
     const Sector* sector = sectorInMemory(table, t.sector);
     return sector != nullptr && mayEnterSquare(table, *sector, t, flying, undead);
 }
-
-namespace {
-
-bool mayEnterSquare(SectorTable& table, const Sector& sector, Position t, bool flying,
-                    bool undead) {
-    const Cell& cell = sector.cells[t.x][t.y];
-    // Through an opening to another level only the ground there counts, and
-    // the dead walk no better than the living on it.
-    if (cell.elevation == 3)
-        return creatureMayEnter(table, movePosition(t, 0, 0, 1), flying, false);
-    if (cell.elevation == -3)
-        return creatureMayEnter(table, movePosition(t, 0, 0, -1), flying, false);
-    switch (cell.terrain) {
-    case Terrain::Wall: return false;
-    case Terrain::Floor: break;
-    case Terrain::Trapdoor:
-    case Terrain::TeleportTrap:
-    case Terrain::SmokeTrap:
-        if (!flying) return false;
-        break;
-    case Terrain::GasTrap:
-        if (!flying && !undead) return false;
-        break;
-    default: raiseMissingCase();
-    }
-    return !creatureOnSquare(sector, t);
-}
-
-} // namespace
 
 bool wraithMayEnter(Position t, SectorTable& table) {
     Sector* held = sectorInMemory(table, t.sector);
