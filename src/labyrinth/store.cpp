@@ -256,6 +256,15 @@ struct SectorWriter {
 
 // ---- Value to sector -------------------------------------------------------
 
+// How many constructors each choice in a sector file has; both readers below
+// refuse any other ordinal.
+constexpr int32_t terrainKinds = 6;
+constexpr int32_t tempKinds = 1;
+constexpr int32_t creatureKinds = 7;
+constexpr int32_t directions = 4;
+constexpr int32_t itemClasses = 5;
+constexpr int32_t sectorKinds = 7;
+
 // Reads a decoded document as a Sector, checking every shape. Each value
 // visited is counted: back-references may share parts of a document, but
 // never expand it beyond the values it holds.
@@ -314,13 +323,13 @@ struct SectorReader {
     Cell cell(NodeIndex index) {
         const auto& f = record(index, 4);
         Cell cell;
-        cell.terrain = choice<Terrain>(f[0], 6);
+        cell.terrain = choice<Terrain>(f[0], terrainKinds);
         cell.lastSeen = whole(f[1]);
         cell.elevation = whole(f[2]);
         for (NodeIndex entryIndex : array(f[3])) {
             const auto& e = record(entryIndex, 2);
             TempEntry entry;
-            entry.kind = choice<TempKind>(e[0], 1);
+            entry.kind = choice<TempKind>(e[0], tempKinds);
             entry.expiry = whole(e[1]);
             cell.entries.push_back(entry);
         }
@@ -347,7 +356,7 @@ struct SectorReader {
         creature->level = whole(f[2]);
         creature->health = whole(f[3]);
         creature->lastActed = whole(f[4]);
-        creature->kind = choice<CreatureKind>(f[5], 7);
+        creature->kind = choice<CreatureKind>(f[5], creatureKinds);
         return creature;
     }
 
@@ -358,7 +367,7 @@ struct SectorReader {
         if (node.ordinal != 1 || node.children.size() != 1) mismatch();
         const auto& f = record(node.children[0], 3);
         StairLink stairLink;
-        stairLink.direction = choice<Direction>(f[0], 4);
+        stairLink.direction = choice<Direction>(f[0], directions);
         stairLink.x = square(f[1]);
         stairLink.y = square(f[2]);
         return stairLink;
@@ -368,7 +377,7 @@ struct SectorReader {
         const auto& f = record(index, 3);
         const auto& i = record(f[0], 2);
         FloorItem floorItem;
-        floorItem.item.itemClass = choice<ItemClass>(i[0], 5);
+        floorItem.item.itemClass = choice<ItemClass>(i[0], itemClasses);
         floorItem.item.grade = whole(i[1]);
         floorItem.x = square(f[1]);
         floorItem.y = square(f[2]);
@@ -387,11 +396,243 @@ struct SectorReader {
         sector->visited = whole(f[1]);
         for (NodeIndex c : array(f[2]))
             sector->creatures.push_back(creature(c));
-        sector->kind = choice<SectorKind>(f[3], 7);
+        sector->kind = choice<SectorKind>(f[3], sectorKinds);
         sector->upLink = link(f[4]);
         sector->downLink = link(f[5]);
         for (NodeIndex i : array(f[6]))
             sector->items.push_back(floorItem(i));
+        return sector;
+    }
+};
+
+// ---- Written text to sector ------------------------------------------------
+
+// Records and arrays nest seven deep in a sector, well within the general
+// reader's bound, so the direct reader needs no depth check of its own.
+static_assert(maxValueDepth >= 7);
+
+// Reads the text SectorWriter writes straight into a Sector, element by
+// element in the writer's order, without building a ValueDocument. At the
+// first thing the writer would not have written it gives up, and the general
+// reader decides instead; so it reads nothing the general reader would not
+// read as the same sector, and every error stays the general reader's.
+struct WrittenSectorReader {
+    std::string_view text;
+    std::string tagText; // "[key]", the only way the writer writes the key
+    size_t at = 0;
+    int32_t nextObject = 0;
+    bool gaveUp = false;
+
+    // Nothing more is read: every later step fails at once and every loop
+    // over elements ends.
+    void giveUp() {
+        gaveUp = true;
+        at = text.size();
+    }
+    int32_t noNumber() {
+        giveUp();
+        return 0;
+    }
+
+    bool next(char c) const { return at < text.size() && text[at] == c; }
+
+    void expect(char c) {
+        if (next(c))
+            ++at;
+        else
+            giveUp();
+    }
+
+    // The general reader's syntax, "[" ["-"] digits "]" within 32 bits, so a
+    // number it takes (even "[-0]" or "[007]") is taken with the same value.
+    // Most of the text is numbers: this works on local pointers.
+    int32_t number() {
+        const char* p = text.data() + at;
+        const char* const end = text.data() + text.size();
+        if (p == end || *p != '[') return noNumber();
+        ++p;
+        const bool negative = p != end && *p == '-';
+        if (negative) ++p;
+        const int64_t limit = negative ? int64_t{1} << 31 : (int64_t{1} << 31) - 1;
+        const char* const firstDigit = p;
+        int64_t value = 0;
+        for (; p != end && *p >= '0' && *p <= '9'; ++p) {
+            value = value * 10 + (*p - '0');
+            if (value > limit) return noNumber();
+        }
+        if (p == firstDigit || p == end || *p != ']') return noNumber();
+        at = static_cast<size_t>(p + 1 - text.data());
+        return static_cast<int32_t>(negative ? -value : value);
+    }
+
+    void tag(char letter) {
+        if (text.substr(at).starts_with(tagText))
+            at += tagText.size();
+        else
+            giveUp();
+        expect(letter);
+    }
+
+    // Arrays and records are numbered in the order their forms begin.
+    void objectNumber() {
+        if (number() != nextObject++) giveUp();
+    }
+
+    int32_t whole() {
+        tag('I');
+        return number();
+    }
+
+    int32_t square() {
+        int32_t value = whole();
+        if (value < 0 || value >= sectorSize) giveUp();
+        return value;
+    }
+
+    struct RecordHead {
+        int32_t ordinal = 0;
+        int32_t fields = 0;
+    };
+
+    RecordHead beginRecord() {
+        tag('U');
+        expect('[');
+        objectNumber();
+        RecordHead head;
+        head.ordinal = number();
+        head.fields = number();
+        return head;
+    }
+
+    // A record of the one constructor, ordinal 0, with `fields` fields.
+    void record(int32_t fields) {
+        RecordHead head = beginRecord();
+        if (head.ordinal != 0 || head.fields != fields) giveUp();
+    }
+
+    // A choice of `count` constructors without fields.
+    template <typename Enum> Enum choice(int32_t count) {
+        RecordHead head = beginRecord();
+        if (head.ordinal < 0 || head.ordinal >= count || head.fields != 0) giveUp();
+        end();
+        return static_cast<Enum>(head.ordinal);
+    }
+
+    // The room written ahead of the elements reserves nothing here: it is
+    // only read, and refused when negative, as the general reader does.
+    void beginArray() {
+        tag('A');
+        expect('[');
+        objectNumber();
+        if (number() < 0) giveUp();
+    }
+
+    // Whether another element of the array being read begins here.
+    bool more() const { return !gaveUp && !next(']'); }
+
+    void end() { expect(']'); }
+
+    void cell(Cell& cell) {
+        record(4);
+        cell.terrain = choice<Terrain>(terrainKinds);
+        cell.lastSeen = whole();
+        cell.elevation = whole();
+        beginArray();
+        while (more()) {
+            record(2);
+            TempEntry entry;
+            entry.kind = choice<TempKind>(tempKinds);
+            entry.expiry = whole();
+            end();
+            cell.entries.push_back(entry);
+        }
+        end();
+        end();
+    }
+
+    Position position() {
+        Position p;
+        record(3);
+        record(3);
+        p.sector.sx = whole();
+        p.sector.sy = whole();
+        p.sector.sz = whole();
+        end();
+        p.x = square();
+        p.y = square();
+        end();
+        return p;
+    }
+
+    std::shared_ptr<Creature> creature() {
+        auto creature = std::make_shared<Creature>();
+        record(6);
+        creature->id = whole();
+        creature->position = position();
+        creature->level = whole();
+        creature->health = whole();
+        creature->lastActed = whole();
+        creature->kind = choice<CreatureKind>(creatureKinds);
+        end();
+        return creature;
+    }
+
+    std::optional<StairLink> link() {
+        RecordHead head = beginRecord();
+        if (head.ordinal == 0 && head.fields == 0) {
+            end();
+            return std::nullopt;
+        }
+        if (head.ordinal != 1 || head.fields != 1) giveUp();
+        StairLink stairLink;
+        record(3);
+        stairLink.direction = choice<Direction>(directions);
+        stairLink.x = square();
+        stairLink.y = square();
+        end();
+        end();
+        return stairLink;
+    }
+
+    FloorItem floorItem() {
+        FloorItem floorItem;
+        record(3);
+        record(2);
+        floorItem.item.itemClass = choice<ItemClass>(itemClasses);
+        floorItem.item.grade = whole();
+        end();
+        floorItem.x = square();
+        floorItem.y = square();
+        end();
+        return floorItem;
+    }
+
+    // Like readValue, stops after the one value: text after it is not read.
+    std::unique_ptr<Sector> sector() {
+        auto sector = std::make_unique<Sector>();
+        record(7);
+        beginArray();
+        for (auto& column : sector->cells) {
+            beginArray();
+            for (Cell& c : column)
+                cell(c);
+            end();
+        }
+        end();
+        sector->visited = whole();
+        beginArray();
+        while (more())
+            sector->creatures.push_back(creature());
+        end();
+        sector->kind = choice<SectorKind>(sectorKinds);
+        sector->upLink = link();
+        sector->downLink = link();
+        beginArray();
+        while (more())
+            sector->items.push_back(floorItem());
+        end();
+        end();
+        if (gaveUp) return nullptr;
         return sector;
     }
 };
@@ -473,10 +714,20 @@ std::string encodeSector(const Sector& sector, int32_t key) {
     return writer.take();
 }
 
-std::unique_ptr<Sector> decodeSector(std::string_view text, int32_t key) {
+std::unique_ptr<Sector> decodeSector(std::string_view text, int32_t key, SectorReading reading) {
+    if (reading == SectorReading::DirectFirst) {
+        if (std::unique_ptr<Sector> sector = decodeWrittenSector(text, key)) return sector;
+    }
     ValueDocument document = readValue(text, key);
     SectorReader reader{document};
     return reader.sector(document.root);
+}
+
+std::unique_ptr<Sector> decodeWrittenSector(std::string_view text, int32_t key) {
+    // The general reader refuses an oversized text before reading any of it.
+    if (text.size() > maxValueText) return nullptr;
+    WrittenSectorReader reader{text, "[" + std::to_string(key) + "]"};
+    return reader.sector();
 }
 
 void storeSector(SectorTable& table, SectorCoord c) {

@@ -26,7 +26,16 @@ void cacheDelete(const std::string& directory, const std::string& id);
 // A Sector in the serialised value form, and back. Reading takes untrusted
 // bytes: anything malformed raises one of the unmarshalling errors.
 std::string encodeSector(const Sector& sector, int32_t key);
-std::unique_ptr<Sector> decodeSector(std::string_view text, int32_t key);
+// Text as encodeSector writes it is read directly into the sector; any other
+// text goes through the general reader, readValue, which gives the same
+// sector or raises, as it always has. GeneralOnly skips the direct reading,
+// so that the two can be checked against each other.
+enum class SectorReading { DirectFirst, GeneralOnly };
+std::unique_ptr<Sector> decodeSector(std::string_view text, int32_t key,
+                                     SectorReading reading = SectorReading::DirectFirst);
+// The direct reading alone, null where it gives up: it takes every text
+// encodeSector writes, and nothing the general reader reads otherwise.
+std::unique_ptr<Sector> decodeWrittenSector(std::string_view text, int32_t key);
 
 // Writes the sector held in memory at c to the store and marks it stored.
 void storeSector(SectorTable& table, SectorCoord c);

@@ -407,6 +407,66 @@ TEST(SectorStore, EveryTruncatedFileRaises) {
     }
 }
 
+// What decoding gives: the sector, or the error it raises.
+struct Decoded {
+    std::unique_ptr<Sector> sector;
+    Failure failure;
+};
+
+Decoded decoded(const std::string& text, int32_t key, SectorReading reading) {
+    try {
+        return {decodeSector(text, key, reading), {}};
+    } catch (const RuntimeError& error) {
+        return {nullptr, {error.message, error.code}};
+    }
+}
+
+// The direct reading takes the text encodeSector writes; for everything else
+// decodeSector reads or refuses exactly as the general reader does.
+TEST(SectorStore, DirectReadingAgreesWithTheGeneralReader) {
+    auto rich = richSector();
+    const std::string text = encodeSector(*rich, 7);
+    auto changed = [&](const std::string& from, const std::string& to) {
+        std::string result = text;
+        const size_t at = result.find(from);
+        EXPECT_NE(at, std::string::npos) << from;
+        return at == std::string::npos ? result : result.replace(at, from.size(), to);
+    };
+    // The first Cell is object 3, its Terrain 4 and its list of entries 5.
+    struct Case {
+        std::string name;
+        std::string text;
+        bool direct; // taken by the direct reading
+    };
+    const Case cases[] = {
+        {"as written", text, true},
+        {"another key", encodeSector(*rich, 8), false},
+        {"key with a leading zero", "[07]" + text.substr(3), false},
+        {"leading zeros", changed("[7]I[-1]", "[7]I[-001]"), true},
+        {"minus zero", changed("[7]I[0]", "[7]I[-0]"), true},
+        {"over 32 bits", changed("[7]I[-1]", "[7]I[2147483648]"), false},
+        {"room for every creature", changed("][20][7]U[", "][2147483647][7]U["), true},
+        {"negative room", changed("A[[5][5]]", "A[[5][-1]]"), false},
+        {"back-reference", changed("[7]A[[5][5]]", "[7]C[4]"), false},
+        {"a field short", changed("U[[3][0][4]", "U[[3][0][3]"), false},
+        {"link a field short", changed("][1][1][7]U[", "][1][2][7]U["), false},
+        {"terrain 6", changed("U[[4][0][0]]", "U[[4][6][0]]"), false},
+        {"a real", changed("[7]I[0]", "[7]R[0]"), false},
+        {"trailing byte", text + "]", true},
+        {"truncated", text.substr(0, text.size() - 1), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(decodeWrittenSector(c.text, 7) != nullptr, c.direct);
+        Decoded general = decoded(c.text, 7, SectorReading::GeneralOnly);
+        Decoded chosen = decoded(c.text, 7, SectorReading::DirectFirst);
+        EXPECT_EQ(chosen.failure.message, general.failure.message);
+        EXPECT_EQ(chosen.failure.code, general.failure.code);
+        ASSERT_EQ(chosen.sector != nullptr, general.sector != nullptr);
+        EXPECT_TRUE(!general.sector || sameSector(*chosen.sector, *general.sector));
+    }
+}
+
 TEST(SectorStore, StoredSectorComesBackWithItsChanges) {
     TempDir temp;
     auto level = testing::levelWith({}, temp.slash());
