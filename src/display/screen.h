@@ -7,8 +7,8 @@
 
 namespace dunvale {
 
-enum class Colour : int32_t { Black, Red, Green, Yellow, Blue, Magenta, Cyan, White };
-enum class Brightness : int32_t { Bright, Normal };
+enum class Colour : uint8_t { Black, Red, Green, Yellow, Blue, Magenta, Cyan, White };
+enum class Brightness : uint8_t { Bright, Normal };
 
 constexpr int screenRows = 24;
 constexpr int screenColumns = 79;

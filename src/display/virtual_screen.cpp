@@ -1,9 +1,12 @@
 #include "display/virtual_screen.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 
 namespace dunvale {
+
+static_assert(sizeof(CellLook) == sizeof(uint32_t), "a look packs into a whole number");
 
 void VirtualScreen::writeText(Brightness brightness, Colour colour, std::string_view text, int row,
                               int column) {
@@ -16,18 +19,36 @@ void VirtualScreen::writeText(Brightness brightness, Colour colour, std::string_
         column = 0;
     }
     text = text.substr(0, static_cast<size_t>(screenColumns - column));
-    const ScreenCell written{' ', true, colours, colour, brightness};
-    ScreenCell* cell = &cells[static_cast<size_t>(row)][static_cast<size_t>(column)];
-    for (char ch : text) {
-        *cell = written;
-        cell->ch = ch;
-        ++cell;
-    }
+    const auto look = std::bit_cast<uint32_t>(CellLook{true, colours, colour, brightness});
+    const size_t at = static_cast<size_t>(column);
+    std::copy(text.begin(), text.end(), chars[static_cast<size_t>(row)].begin() + at);
+    std::fill_n(looks[static_cast<size_t>(row)].begin() + at, text.size(), look);
+}
+
+std::array<VirtualScreen::Row, screenRows> VirtualScreen::blankRows() {
+    std::array<Row, screenRows> rows;
+    for (Row& row : rows)
+        row.fill(' ');
+    return rows;
+}
+
+std::array<VirtualScreen::LookRow, screenRows> VirtualScreen::blankLooks() {
+    std::array<LookRow, screenRows> rows;
+    for (LookRow& row : rows)
+        row.fill(std::bit_cast<uint32_t>(CellLook{}));
+    return rows;
+}
+
+ScreenCell VirtualScreen::cell(int row, int column) const {
+    const auto look =
+        std::bit_cast<CellLook>(looks[static_cast<size_t>(row)][static_cast<size_t>(column)]);
+    return {chars[static_cast<size_t>(row)][static_cast<size_t>(column)], look.written,
+            look.coloured, look.colour, look.brightness};
 }
 
 void VirtualScreen::clear() {
-    for (auto& line : cells)
-        line.fill(ScreenCell{});
+    chars = blankRows();
+    looks = blankLooks();
 }
 
 int VirtualScreen::readKey() {
@@ -43,11 +64,10 @@ int VirtualScreen::readKey() {
 }
 
 std::string VirtualScreen::row(int r) const {
-    std::string line;
-    for (const ScreenCell& cell : cells[r])
-        line += cell.ch;
-    size_t end = line.find_last_not_of(' ');
-    return end == std::string::npos ? std::string() : line.substr(0, end + 1);
+    const Row& line = chars[static_cast<size_t>(r)];
+    std::string text(line.begin(), line.end());
+    size_t end = text.find_last_not_of(' ');
+    return end == std::string::npos ? std::string() : text.substr(0, end + 1);
 }
 
 std::string VirtualScreen::text() const {
@@ -59,7 +79,8 @@ std::string VirtualScreen::text() const {
 
 std::string VirtualScreen::attributeRow(int r) const {
     std::string line;
-    for (const ScreenCell& cell : cells[r]) {
+    for (int c = 0; c < screenColumns; ++c) {
+        const ScreenCell cell = this->cell(r, c);
         if (cell.ch == ' ')
             line += ' ';
         else if (!cell.coloured)

@@ -4,6 +4,7 @@
 #include "display/screen.h"
 
 #include <array>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <string>
@@ -13,6 +14,7 @@ namespace dunvale {
 // Thrown by readKey when the script has no keys left: the replay stops there.
 struct KeysExhausted {};
 
+// What one cell of the screen holds.
 struct ScreenCell {
     char ch = ' ';
     bool written = false;
@@ -21,8 +23,20 @@ struct ScreenCell {
     Brightness brightness = Brightness::Normal;
 };
 
+// A cell's attributes, kept packed in a whole number: characters and looks
+// live in separate grids, so that a write is two runs of plain copies.
+struct CellLook {
+    bool written = false;
+    bool coloured = false;
+    Colour colour = Colour::White;
+    Brightness brightness = Brightness::Normal;
+};
+
 struct VirtualScreen : Terminal {
-    std::array<std::array<ScreenCell, screenColumns>, screenRows> cells{};
+    using Row = std::array<char, screenColumns>;
+    using LookRow = std::array<uint32_t, screenColumns>;
+    std::array<Row, screenRows> chars = blankRows();
+    std::array<LookRow, screenRows> looks = blankLooks();
     std::deque<int> keys;
     bool colours = true;
     bool started = false;
@@ -41,6 +55,7 @@ struct VirtualScreen : Terminal {
     void refresh() override {}
     int readKey() override;
 
+    ScreenCell cell(int row, int column) const;
     // One row's characters, trailing spaces removed.
     std::string row(int r) const;
     // All 24 rows, each followed by a newline.
@@ -48,6 +63,10 @@ struct VirtualScreen : Terminal {
     // One character per cell: ' ' space, '-' no colour, '0'..'7' Normal,
     // 'A'..'H' Bright.
     std::string attributeRow(int r) const;
+
+  private:
+    static std::array<Row, screenRows> blankRows();
+    static std::array<LookRow, screenRows> blankLooks();
 };
 
 } // namespace dunvale

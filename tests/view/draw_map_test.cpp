@@ -36,7 +36,7 @@ struct MapScene : ScreenFixture {
     std::string shown(int32_t dx, int32_t dy) const {
         int row = 8 - dy;
         int column = 39 + dx;
-        return std::string(1, terminal.cells[row][column].ch) +
+        return std::string(1, terminal.cell(row, column).ch) +
                terminal.attributeRow(row)[static_cast<size_t>(column)];
     }
 };
@@ -48,7 +48,7 @@ TEST(MapDrawing, NeverSeenSquaresAreBlankWhateverIsOnThem) {
     putItem(scene.level->sectors, scene.square(3, 0), Item{ItemClass::Treasure, 40});
     EXPECT_FALSE(scene.draw());
     for (int32_t dx : {1, 2, 3}) {
-        const ScreenCell& cell = scene.terminal.cells[8][39 + dx];
+        const ScreenCell cell = scene.terminal.cell(8, 39 + dx);
         EXPECT_EQ(cell.ch, ' ');
         EXPECT_TRUE(cell.written);
         EXPECT_EQ(cell.colour, Colour::White);
@@ -65,14 +65,14 @@ TEST(MapDrawing, WindowCoversNineteenByThirteenSquaresAroundThePlayer) {
     scene.at(0, 2).terrain = Terrain::Wall; // two up: screen row 6
     scene.draw();
     EXPECT_EQ(scene.shown(-9, 6), "#3");
-    EXPECT_EQ(scene.terminal.cells[2][30].ch, '#');
+    EXPECT_EQ(scene.terminal.cell(2, 30).ch, '#');
     EXPECT_EQ(scene.shown(9, -6), ".7");
-    EXPECT_EQ(scene.terminal.cells[14][48].ch, '.');
-    EXPECT_EQ(scene.terminal.cells[6][39].ch, '#');
+    EXPECT_EQ(scene.terminal.cell(14, 48).ch, '.');
+    EXPECT_EQ(scene.terminal.cell(6, 39).ch, '#');
     for (int row = 0; row < screenRows; ++row) {
         for (int column = 0; column < screenColumns; ++column) {
             bool inside = row >= 2 && row <= 14 && column >= 30 && column <= 48;
-            EXPECT_EQ(scene.terminal.cells[row][column].written, inside) << row << "," << column;
+            EXPECT_EQ(scene.terminal.cell(row, column).written, inside) << row << "," << column;
         }
     }
     // The player covers its own square, cyan and bold.
