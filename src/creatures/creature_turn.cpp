@@ -110,14 +110,13 @@ bool groundAllows(Terrain terrain, bool flying, bool undead) {
 
 // creatureMayEnter for a square of a sector already found. Through an
 // opening to another level only the ground there counts, and the dead walk
-// no better than the living on it.
-bool mayEnterSquare(SectorTable& table, const Sector& sector, Position t, bool flying,
-                    bool undead) {
+// no better than the living on it. The opening's case, which looks at
+// another sector, is kept out of line so that the common case inlines.
+[[gnu::always_inline]] inline bool mayEnterSquare(SectorTable& table, const Sector& sector,
+                                                  const Position& t, bool flying, bool undead) {
     const Cell& cell = sector.cells[t.x][t.y];
-    if (cell.elevation == 3)
-        return creatureMayEnter(table, movePosition(t, 0, 0, 1), flying, false);
-    if (cell.elevation == -3)
-        return creatureMayEnter(table, movePosition(t, 0, 0, -1), flying, false);
+    if (cell.elevation == 3 || cell.elevation == -3) [[unlikely]]
+        return creatureMayEnter(table, movePosition(t, 0, 0, cell.elevation / 3), flying, false);
     return groundAllows(cell.terrain, flying, undead) && !creatureOnSquare(sector, t);
 }
 

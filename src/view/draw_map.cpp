@@ -223,8 +223,11 @@ bool drawView(const Player& player, LevelRecord& level) {
     Canvas canvas;
     SectorCursor sectors{table};
     for (int32_t dx = -reachX; dx <= reachX; ++dx) {
+        // Along the column one square at a time, from dy = -reachY.
+        Position next = movePosition(origin, dx, -reachY, 0);
         for (int32_t dy = -reachY; dy <= reachY; ++dy) {
-            Position at = movePosition(origin, dx, dy, 0);
+            Position at = next;
+            next = movePosition(next, 0, 1, 0);
             Sector* sector = &sectors.at(at.sector);
             int32_t reference = elevation;
             // An opening onto another level shows what lies there, one level
