@@ -68,19 +68,17 @@ BENCHMARK(BM_CreatureTurns);
 void BM_BuildSector(benchmark::State& state) {
     ScreenFixture screen;
     TempDir dir;
-    LevelRecord level;
-    level.sectors.storeDirectory = dir.slash();
+    auto level = testing::levelWith({}, dir.slash());
     seedRandom(11);
     int32_t x = 0;
     for (auto _ : state) {
-        ensureSector(level.sectors, SectorCoord{x, 0, 0}, Generator::MazeChooser);
+        ensureSector(level->sectors, SectorCoord{x, 0, 0}, Generator::MazeChooser);
         ++x;
         // A fresh table now and then keeps memory flat without writing a
         // sector file per iteration: this measures building alone.
         if (x % 64 == 0) {
             state.PauseTiming();
-            level = LevelRecord{};
-            level.sectors.storeDirectory = dir.slash();
+            level = testing::levelWith({}, dir.slash());
             state.ResumeTiming();
         }
     }
@@ -90,13 +88,12 @@ BENCHMARK(BM_BuildSector);
 void BM_StoreAndLoad(benchmark::State& state) {
     ScreenFixture screen;
     TempDir dir;
-    LevelRecord level;
-    level.sectors.storeDirectory = dir.slash();
+    auto level = testing::levelWith({}, dir.slash());
     seedRandom(5);
-    buildSector(level.sectors, SectorCoord{0, 0, 0}, 4, Generator::Entrance);
+    buildSector(level->sectors, SectorCoord{0, 0, 0}, 4, Generator::Entrance);
     for (auto _ : state) {
-        storeSector(level.sectors, SectorCoord{0, 0, 0});
-        benchmark::DoNotOptimize(findSector(level.sectors, SectorCoord{0, 0, 0}));
+        storeSector(level->sectors, SectorCoord{0, 0, 0});
+        benchmark::DoNotOptimize(findSector(level->sectors, SectorCoord{0, 0, 0}));
     }
 }
 BENCHMARK(BM_StoreAndLoad);

@@ -30,15 +30,6 @@ void addNewCreature(Sector& sector, Position square, int32_t level, CreatureKind
     counter = wrapAdd(counter, 1);
 }
 
-Sector& existingSector(SectorTable& table, SectorCoord c) {
-    Sector* sector = findSector(table, c);
-    if (sector == nullptr)
-        raiseError("Couldn't find " + std::to_string(c.sx) + "," + std::to_string(c.sy) + "," +
-                       std::to_string(c.sz),
-                   errorCode::couldntFind);
-    return *sector;
-}
-
 } // namespace
 
 int32_t& creatureCounter() {
@@ -66,12 +57,12 @@ void wanderingSpawn(Player& player, LevelRecord& level) {
     int32_t dy = randomIn(-1, 1);
     int32_t sy = wrapAdd(home.sy, dy);
     SectorCoord c{sx, sy, home.sz};
-    Sector& sector = existingSector(level.sectors, c);
+    Sector& sector = sectorAt(level.sectors, c);
     spawnCreature(depthOf(c), sector, c);
 }
 
 void summonWraith(SectorCoord c, SectorTable& table) {
-    Sector& sector = existingSector(table, c);
+    Sector& sector = sectorAt(table, c);
     int32_t level = randomIn(20, 24);
     Position square = randomOpenSquare(sector, c);
     addNewCreature(sector, square, level, CreatureKind::Wraith);

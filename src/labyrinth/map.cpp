@@ -117,12 +117,14 @@ Cell* findCell(SectorTable& table, Position p) {
     return &sector->cells[p.x][p.y];
 }
 
+std::string couldntFindMessage(SectorCoord c) {
+    return "Couldn't find " + std::to_string(c.sx) + "," + std::to_string(c.sy) + "," +
+           std::to_string(c.sz);
+}
+
 Sector& sectorAt(SectorTable& table, SectorCoord c) {
     Sector* sector = findSector(table, c);
-    if (sector == nullptr)
-        raiseError("Couldn't find " + std::to_string(c.sx) + "," + std::to_string(c.sy) + "," +
-                       std::to_string(c.sz),
-                   errorCode::couldntFind);
+    if (sector == nullptr) raiseError(couldntFindMessage(c), errorCode::couldntFind);
     return *sector;
 }
 

@@ -164,8 +164,10 @@ void markStored(SectorTable& table, SectorCoord c);
 // Every coordinate that has a slot, in the table's own order.
 std::vector<SectorCoord> slotCoords(const SectorTable& table);
 
+// "Couldn't find sx,sy,sz": the error for a sector that is not there.
+std::string couldntFindMessage(SectorCoord c);
 // The sector at c, loading it from the store when it lies there; raises
-// "Couldn't find sx,sy,sz" when it was never generated.
+// couldntFindMessage when it was never generated.
 Sector& sectorAt(SectorTable& table, SectorCoord c);
 // The Cell at p moved by (dx, dy) on p's level; raises "Couldn't find
 // sx,sy,sz" when that sector does not exist.

@@ -732,10 +732,7 @@ std::unique_ptr<Sector> decodeWrittenSector(std::string_view text, int32_t key) 
 
 void storeSector(SectorTable& table, SectorCoord c) {
     SectorSlot* slot = findSlot(table, c);
-    if (slot == nullptr || !slot->sector)
-        raiseError("Couldn't find " + std::to_string(c.sx) + "," + std::to_string(c.sy) + "," +
-                       std::to_string(c.sz),
-                   errorCode::couldntFind);
+    if (slot == nullptr || !slot->sector) raiseError(couldntFindMessage(c), errorCode::couldntFind);
     cachePut(table.storeDirectory, objectId(c), encodeSector(*slot->sector, storeKey(c)));
     markStored(table, c);
 }
