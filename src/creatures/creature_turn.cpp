@@ -300,14 +300,4 @@ bool creatureMayEnter(SectorTable& table, Position t, bool flying, bool undead) 
     return sector != nullptr && mayEnterSquare(table, *sector, t, flying, undead);
 }
 
-bool wraithMayEnter(Position t, SectorTable& table) {
-    Sector* held = sectorInMemory(table, t.sector);
-    if (held == nullptr) return false;
-    const Sector& sector = *held;
-    const int32_t elevation = sector.cells[t.x][t.y].elevation;
-    if (elevation == 3) return wraithMayEnter(movePosition(t, 0, 0, 1), table);
-    if (elevation == -3) return wraithMayEnter(movePosition(t, 0, 0, -1), table);
-    return !creatureOnSquare(sector, t);
-}
-
 } // namespace dunvale

@@ -9,7 +9,5 @@ void creatureTurns(Player& player, LevelRecord& level);
 // Whether a creature may stand on t: sector in memory, terrain by kind, no
 // other creature there. Teleporting uses it with both flags off.
 bool creatureMayEnter(SectorTable& table, Position t, bool flying, bool undead);
-// A wraith's test: terrain is not looked at.
-bool wraithMayEnter(Position t, SectorTable& table);
 
 } // namespace dunvale

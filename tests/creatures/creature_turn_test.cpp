@@ -357,11 +357,8 @@ TEST_F(CreatureTurn, GroundEachMoverMayEnter) {
         EXPECT_EQ(creatureMayEnter(table, t, false, true), c.undead);
         EXPECT_EQ(creatureMayEnter(table, t, true, false), c.flyer);
         EXPECT_EQ(creatureMayEnter(table, t, true, true), c.flyer);
-        // A wraith does not look at the ground at all.
-        EXPECT_TRUE(wraithMayEnter(t, table));
         s.add(t, CreatureKind::Bat, 1);
         EXPECT_FALSE(creatureMayEnter(table, t, true, true));
-        EXPECT_FALSE(wraithMayEnter(t, table));
     }
 }
 
@@ -386,27 +383,22 @@ TEST_F(CreatureTurn, OpeningsToOtherLevelsAreJudgedThereAsIfAlive) {
     // itself does not count, only the other level's list is read.
     s.add(at(down, 3, 3), CreatureKind::Bat, 1, 7);
     EXPECT_FALSE(creatureMayEnter(table, hole, true, false));
-    EXPECT_FALSE(wraithMayEnter(hole, table));
     s.add(opening, CreatureKind::Bat, 1, 8);
     s.cell(at(up, 6, 6)).terrain = Terrain::Wall;
-    EXPECT_TRUE(wraithMayEnter(opening, table));
     EXPECT_FALSE(creatureMayEnter(table, opening, true, true));
     // No level above held in memory: nothing to enter.
     markStored(table, up);
     EXPECT_FALSE(creatureMayEnter(table, opening, true, true));
-    EXPECT_FALSE(wraithMayEnter(opening, table));
 }
 
 TEST_F(CreatureTurn, SectorMustBeHeldInMemory) {
     Scene s;
     SectorTable& table = s.level->sectors;
     EXPECT_FALSE(creatureMayEnter(table, at(east, 0, 0), true, true));
-    EXPECT_FALSE(wraithMayEnter(at(east, 0, 0), table));
     addSector(table, east);
     EXPECT_TRUE(creatureMayEnter(table, at(east, 0, 0), false, false));
     markStored(table, east);
     EXPECT_FALSE(creatureMayEnter(table, at(east, 0, 0), true, true));
-    EXPECT_FALSE(wraithMayEnter(at(east, 0, 0), table));
     EXPECT_FALSE(isInMemory(table, east)) << "the test does not load it";
 }
 
