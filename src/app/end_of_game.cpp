@@ -14,6 +14,8 @@ bool endOfGameSummary(const Outcome& outcome) {
     writeText(Brightness::Bright, Colour::White,
               "You found $" + std::to_string(outcome.treasure) + " in treasure.", 13, 11);
     refreshScreen();
+    // Keys still arriving from the game must not skip the summary.
+    discardTypedAhead();
     waitForKey();
     clearStore(storeDirectory());
     return false;

@@ -73,6 +73,7 @@ void gameMain(Terminal& terminal, int32_t seed) {
         terminal.end();
     } catch (const RuntimeError&) {
         try {
+            discardTypedAhead();
             waitForKey();
         } catch (const RuntimeError&) {
             // The terminal is restored all the same.

@@ -15,6 +15,7 @@ struct CursesScreen : Terminal {
     void clear() override;
     void refresh() override;
     int readKey() override;
+    void discardTypedAhead() override;
 
   private:
     struct ShadowCell {
@@ -25,10 +26,14 @@ struct CursesScreen : Terminal {
     // What the game has drawn, to repaint the whole screen after a resize.
     std::array<std::array<ShadowCell, screenColumns>, screenRows> shadow{};
     bool colours = false;
+    // The terminal has the bright colours 8 to 15 as well: pairs 9 to 16.
+    bool brightColours = false;
     bool active = false;
 
+    void setUpColours();
     void put(Brightness brightness, Colour colour, std::string_view text, int row, int column);
     void repaint();
+    void waitUntilLargeEnough();
 };
 
 // Restores the terminal if curses is active; safe to call from a signal

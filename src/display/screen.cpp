@@ -30,8 +30,8 @@ void writeText(Brightness brightness, Colour colour, std::string_view text, int 
 
 void drawBox(Brightness brightness, Colour colour, int top, int left, int bottom, int right) {
     int width = right - left - 1;
-    std::string edge = "+" + std::string(width > 0 ? width : 0, '-') + "+";
-    std::string middle = "|" + std::string(width > 0 ? width : 0, ' ') + "|";
+    std::string edge = std::string(1, '+').append(width > 0 ? width : 0, '-').append(1, '+');
+    std::string middle = std::string(1, '|').append(width > 0 ? width : 0, ' ').append(1, '|');
     writeText(brightness, colour, edge, top, left);
     for (int row = top + 1; row < bottom; ++row)
         writeText(brightness, colour, middle, row, left);
@@ -63,6 +63,10 @@ int readKey() {
 
 void waitForKey() {
     readKey();
+}
+
+void discardTypedAhead() {
+    screen().discardTypedAhead();
 }
 
 } // namespace dunvale

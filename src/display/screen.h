@@ -26,6 +26,9 @@ constexpr int Left = 0x1012;
 constexpr int Right = 0x1013;
 // The terminal changed size; the screen is repainted, the game never sees it.
 constexpr int Resize = 0x1020;
+// A key the terminal sent that means nothing here (an unknown escape
+// sequence, a curses key code the game has no use for): it is ignored.
+constexpr int Unknown = 0x1021;
 } // namespace key
 
 struct Terminal {
@@ -38,6 +41,9 @@ struct Terminal {
     virtual void clear() = 0;
     virtual void refresh() = 0;
     virtual int readKey() = 0;
+    // Throws away keys typed ahead, so that a player sees what a key wait
+    // shows. Scripted keys are not typed ahead: by default nothing is dropped.
+    virtual void discardTypedAhead() {}
 };
 
 // Empty when a terminal of this size can hold the game, else the one-line
@@ -57,5 +63,6 @@ void refreshScreen();
 // Reads a key; a change of terminal size repaints and reads on.
 int readKey();
 void waitForKey();
+void discardTypedAhead();
 
 } // namespace dunvale

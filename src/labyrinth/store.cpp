@@ -104,7 +104,8 @@ struct SectorWriter {
     // Every piece below writes at most a tag and three numbers.
     static constexpr size_t longestPiece = 80;
 
-    explicit SectorWriter(int32_t key) : tagText("[" + std::to_string(key) + "]") {
+    explicit SectorWriter(int32_t key)
+        : tagText(std::string("[").append(std::to_string(key)).append("]")) {
         out.resize(typicalSectorText);
     }
 
@@ -646,7 +647,8 @@ std::string storeDirectory() {
 }
 
 std::string objectId(SectorCoord c) {
-    return "S" + std::to_string(c.sx) + "_" + std::to_string(c.sy) + "_" + std::to_string(c.sz);
+    return std::string("S").append(std::to_string(c.sx)) + "_" + std::to_string(c.sy) + "_" +
+           std::to_string(c.sz);
 }
 
 int32_t storeKey(SectorCoord c) {
@@ -726,7 +728,7 @@ std::unique_ptr<Sector> decodeSector(std::string_view text, int32_t key, SectorR
 std::unique_ptr<Sector> decodeWrittenSector(std::string_view text, int32_t key) {
     // The general reader refuses an oversized text before reading any of it.
     if (text.size() > maxValueText) return nullptr;
-    WrittenSectorReader reader{text, "[" + std::to_string(key) + "]"};
+    WrittenSectorReader reader{text, std::string("[").append(std::to_string(key)).append("]")};
     return reader.sector();
 }
 

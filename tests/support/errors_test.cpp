@@ -13,7 +13,8 @@ namespace {
 std::vector<Frame> chainOf(int count) {
     std::vector<Frame> frames;
     for (int i = 0; i < count; ++i)
-        frames.push_back(Frame{"f" + std::to_string(i), false, "src/unit.cpp", 100 + i});
+        frames.push_back(
+            Frame{std::string("f").append(std::to_string(i)), false, "src/unit.cpp", 100 + i});
     return frames;
 }
 
