@@ -23,28 +23,32 @@ SCREEN* cursesScreen = nullptr;
 constexpr int escapeDelayMilliseconds = 25;
 constexpr int escapeCharacter = 27;
 
-// Keypad keys are bound to codes of the game's own, each meaning the
-// character printed on the key, so that the digits move as the key table
-// says and no keypad key ever arrives as a letter.
+// Keypad keys are bound to codes of the game's own, each meaning a character
+// the key carries, so that the digits move as the key table says and no
+// keypad key ever arrives as a letter.
 constexpr int keypadCodeBase = 0x2000;
 
-int keypadCode(char printed) {
-    return keypadCodeBase + printed;
+int keypadCode(char carried) {
+    return keypadCodeBase + carried;
 }
 
 struct KeypadSequence {
     const char* sequence;
-    char printed;
+    char carried;
 };
 
-// The application keypad (ESC O p to ESC O y for 0 to 9, and the keys around
-// them), bound whatever the terminal description says: tmux and screen leave
-// them out. ESC [ E is the middle key with Num Lock off.
+// Bound whatever the terminal description says: tmux and screen leave the
+// application keypad (ESC O p to ESC O y for 0 to 9, and the keys around
+// them) out, and a terminal inside another sends the outer one's Home, End,
+// Page Up and Page Down, which carry 7, 1, 9 and 3 on the keypad. ESC [ E is
+// the middle key with Num Lock off.
 constexpr KeypadSequence keypadSequences[] = {
-    {"\033Op", '0'}, {"\033Oq", '1'}, {"\033Or", '2'}, {"\033Os", '3'}, {"\033Ot", '4'},
-    {"\033Ou", '5'}, {"\033Ov", '6'}, {"\033Ow", '7'}, {"\033Ox", '8'}, {"\033Oy", '9'},
-    {"\033OE", '5'}, {"\033[E", '5'}, {"\033On", '.'}, {"\033Ok", '+'}, {"\033Om", '-'},
-    {"\033Oj", '*'}, {"\033Oo", '/'}, {"\033Ol", ','}, {"\033OX", '='}, {"\033OM", '\n'},
+    {"\033Op", '0'},  {"\033Oq", '1'},  {"\033Or", '2'},  {"\033Os", '3'},  {"\033Ot", '4'},
+    {"\033Ou", '5'},  {"\033Ov", '6'},  {"\033Ow", '7'},  {"\033Ox", '8'},  {"\033Oy", '9'},
+    {"\033OE", '5'},  {"\033[E", '5'},  {"\033On", '.'},  {"\033Ok", '+'},  {"\033Om", '-'},
+    {"\033Oj", '*'},  {"\033Oo", '/'},  {"\033Ol", ','},  {"\033OX", '='},  {"\033OM", '\n'},
+    {"\033[1~", '7'}, {"\033[H", '7'},  {"\033OH", '7'},  {"\033[4~", '1'}, {"\033[F", '1'},
+    {"\033OF", '1'},  {"\033[5~", '9'}, {"\033[6~", '3'},
 };
 
 void check(int result) {
@@ -81,7 +85,7 @@ void bindKeypadSequences() {
     // A sequence that cannot be bound still never acts as a letter: it is
     // read as an unknown escape sequence.
     for (const KeypadSequence& key : keypadSequences)
-        define_key(key.sequence, keypadCode(key.printed));
+        define_key(key.sequence, keypadCode(key.carried));
 }
 
 // The next key, waiting for ever. A signal interrupts the wait; anything else

@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -36,65 +39,154 @@ void pause(int milliseconds) {
 struct TmuxGame {
     std::string tmuxCommand = newTmuxCommand();
     std::string home;
-    explicit TmuxGame(int columns, int rows) {
+    // environment: words before the game's command, such as "TERM=screen".
+    explicit TmuxGame(int columns, int rows, const std::string& environment = "") {
         char pattern[] = "/tmp/dunvale-tmux-XXXXXX";
         home = mkdtemp(pattern);
         // After the game: its exit status and whether the terminal is back in
-        // line mode with echo.
+        // line mode with echo and flow control.
         std::string script = home + "/play.sh";
         FILE* out = fopen(script.c_str(), "w");
         if (out != nullptr) {
             fprintf(out,
-                    "trap true INT\necho $$ > %s/shell.pid\nHOME=%s %s\necho EXIT=$?\n"
-                    "stty -a | grep -o -e ' icanon' -e ' echo ' | tr -d '\\n'\n"
+                    "trap true INT\necho $$ > %s/shell.pid\n%s HOME=%s %s\necho EXIT=$?\n"
+                    "stty -a | grep -o -e ' ixon' -e ' icanon' -e ' echo ' | tr -d '\\n'\n"
                     "echo\necho DONE\nsleep 60\n",
-                    home.c_str(), home.c_str(), DUNVALE_GAME_PATH);
+                    home.c_str(), environment.c_str(), home.c_str(), DUNVALE_GAME_PATH);
             fclose(out);
         }
         run(tmuxCommand + " new-session -d -s game -x " + std::to_string(columns) + " -y " +
             std::to_string(rows) + " 'bash " + script + "'");
-        pause(600);
     }
     ~TmuxGame() {
         run(tmuxCommand + " kill-server");
         std::filesystem::remove_all(home);
     }
-    std::string screen() { return run(tmuxCommand + " capture-pane -p -t game"); }
+    std::string screen(const std::string& options = "") {
+        return run(tmuxCommand + " capture-pane -p " + options + " -t game");
+    }
+    // Keys as tmux names them ("KP7", "C-s"), or "-H 1b 4f 77" for raw bytes.
     void keys(const std::string& keys) { run(tmuxCommand + " send-keys -t game " + keys); }
-    std::string waitFor(const std::string& text) {
-        for (int i = 0; i < 40; ++i) {
+    void resize(int columns, int rows) {
+        run(tmuxCommand + " resize-window -t game -x " + std::to_string(columns) + " -y " +
+            std::to_string(rows));
+    }
+    template <typename Ready> std::string waitUntil(Ready ready) {
+        for (int i = 0; i < 200; ++i) {
             std::string s = screen();
-            if (s.find(text) != std::string::npos) return s;
-            pause(100);
+            if (ready(s)) return s;
+            pause(20);
         }
         return screen();
     }
+    std::string waitFor(const std::string& text) {
+        return waitUntil([&](const std::string& s) { return s.find(text) != std::string::npos; });
+    }
 };
+
+// The captured pane as 24 lines of 79 characters.
+std::vector<std::string> paneLines(const std::string& pane) {
+    std::vector<std::string> lines;
+    std::istringstream in(pane);
+    for (std::string line; std::getline(in, line) && lines.size() < 24;)
+        lines.push_back(line);
+    lines.resize(24);
+    for (std::string& line : lines)
+        line.resize(79, ' ');
+    return lines;
+}
+
+// Everything but the left panel, whose title the tests use as a marker.
+std::vector<std::string> outsideLeftPanel(std::vector<std::string> lines) {
+    for (int row = 1; row <= 15; ++row)
+        lines[row].replace(1, 27, 27, ' ');
+    return lines;
+}
+
+// After a step by (dx, dy) every wall of the map window (rows 2 to 14,
+// columns 30 to 48) has moved the other way, and the window has changed.
+bool wallsFollowStep(const std::vector<std::string>& before, const std::vector<std::string>& after,
+                     int dx, int dy) {
+    bool changed = false;
+    for (int row = 2; row <= 14; ++row)
+        for (int column = 30; column <= 48; ++column) {
+            changed = changed || before[row][column] != after[row][column];
+            int movedRow = row + dy;
+            int movedColumn = column - dx;
+            if (before[row][column] == '#' && movedRow >= 2 && movedRow <= 14 &&
+                movedColumn >= 30 && movedColumn <= 48 && after[movedRow][movedColumn] != '#')
+                return false;
+        }
+    return changed;
+}
 
 bool haveTmux() {
     return run("command -v tmux").find("tmux") != std::string::npos;
 }
 
-TEST(RealTerminal, TooSmallATerminalIsRefusedCleanly) {
+TEST(RealTerminal, AnUnusableTerminalIsRefusedCleanly) {
     if (!haveTmux()) GTEST_SKIP() << "tmux is not installed";
-    TmuxGame game(70, 20);
-    std::string s = game.waitFor("DONE");
-    EXPECT_NE(s.find("dunvale needs a terminal of at least 79 x 24 characters"), std::string::npos)
-        << s;
-    EXPECT_NE(s.find("EXIT=1"), std::string::npos) << s;
-    EXPECT_NE(s.find(" icanon echo"), std::string::npos) << s;
+    struct Case {
+        const char* environment;
+        int columns, rows;
+        const char* report;
+        const char* status;
+    };
+    for (const Case& c : {
+             Case{"", 70, 20, "dunvale needs a terminal of at least 79 x 24 characters", "EXIT=1"},
+             Case{"env -u TERM", 79, 24, "Curses error: TERM is not set", "EXIT=0"},
+             Case{"TERM=nonsense", 79, 24, "Curses error: unknown terminal type \"nonsense\"",
+                  "EXIT=0"},
+         }) {
+        TmuxGame game(c.columns, c.rows, c.environment);
+        std::string s = game.waitFor("DONE");
+        EXPECT_NE(s.find(c.report), std::string::npos) << c.environment << "\n" << s;
+        EXPECT_NE(s.find(c.status), std::string::npos) << c.environment << "\n" << s;
+        EXPECT_NE(s.find(" ixon icanon echo"), std::string::npos) << c.environment << "\n" << s;
+    }
 }
 
-TEST(RealTerminal, ResizeRepaintsTheWholeScreen) {
+// Too small: the notice, and keys are not obeyed; large enough again: the
+// whole screen; larger: the screen in the middle.
+TEST(RealTerminal, ResizeShowsTheNoticeRepaintsAndCentres) {
     if (!haveTmux()) GTEST_SKIP() << "tmux is not installed";
     TmuxGame game(79, 24);
     std::string before = game.waitFor("Good luck!");
     ASSERT_NE(before.find("Controls (F1)"), std::string::npos) << before;
-    run(game.tmuxCommand + " resize-window -t game -x 50 -y 12");
-    pause(300);
-    run(game.tmuxCommand + " resize-window -t game -x 79 -y 24");
-    pause(400);
-    EXPECT_EQ(game.screen(), before);
+    game.resize(50, 12);
+    std::string notice = game.waitFor("dunvale needs a terminal of at least 79 x 24");
+    EXPECT_NE(notice.find("this one is 50 x 12."), std::string::npos) << notice;
+    game.keys("Q");
+    game.resize(79, 24);
+    EXPECT_EQ(game.waitUntil([&](const std::string& s) { return s == before; }), before);
+    game.resize(101, 30);
+    std::string centred = game.waitFor(std::string(11, ' ') + "+----");
+    std::vector<std::string> beforeLines = paneLines(before);
+    std::istringstream in(centred);
+    std::string line;
+    for (int row = 0; row < 3; ++row)
+        std::getline(in, line);
+    for (const std::string& expected : beforeLines) {
+        std::getline(in, line);
+        line.resize(11 + 79, ' ');
+        EXPECT_EQ(line, std::string(11, ' ') + expected);
+    }
+}
+
+// Bright is bold, and also the bright colour where the terminal has 16.
+TEST(RealTerminal, BrightColoursAreBrightWhereTheTerminalHasThem) {
+    if (!haveTmux()) GTEST_SKIP() << "tmux is not installed";
+    struct Case {
+        const char* environment;
+        const char* frame; // how the pane draws the Black, Bright screen frame
+    };
+    for (const Case& c :
+         {Case{"TERM=xterm-256color", "\033[1m\033[90m"}, Case{"TERM=screen", "\033[1m\033[30m"}}) {
+        TmuxGame game(79, 24, c.environment);
+        game.waitFor("Good luck!");
+        std::string s = game.screen("-e");
+        EXPECT_EQ(s.rfind(c.frame, 0), 0u) << c.environment << "\n" << s.substr(0, 40);
+    }
 }
 
 TEST(RealTerminal, SignalsRestoreTheTerminal) {
@@ -117,19 +209,83 @@ TEST(RealTerminal, SignalsRestoreTheTerminal) {
     }
 }
 
-TEST(RealTerminal, QuitAndAKeyEndTheGameCleanly) {
+// Keypad keys move as their digits, whatever the terminal description says;
+// sequences the game does not know do nothing at all, nor do Ctrl-S and
+// Ctrl-Q. Keys typed ahead of the ending do not skip it.
+TEST(RealTerminal, KeypadKeysMoveAndOtherSequencesDoNothing) {
+    if (!haveTmux()) GTEST_SKIP() << "tmux is not installed";
+    struct Case {
+        const char* keys;
+        bool steps;
+        int dx, dy;
+    };
+    static const Case cases[] = {
+        {"KP4", true, -1, 0},         {"KP6", true, 1, 0},
+        {"KP8", true, 0, 1},          {"KP2", true, 0, -1},
+        {"KP7", true, -1, 1},         {"KP3", true, 1, -1},
+        {"KP9", true, 1, 1},          {"KP1", true, -1, -1},
+        {"-H 1b 4f 77", true, -1, 1}, {"-H 1b 4f 73", true, 1, -1},
+        {"Home", true, -1, 1},        {"NPage", true, 1, -1},
+        {"PPage", true, 1, 1},        {"End", true, -1, -1},
+        {"-H 1b 4f 7a", false, 0, 0}, {"-H 1b 5b 39 39 7e", false, 0, 0},
+        {"-H 1b 6c", false, 0, 0},    {"KPEnter", false, 0, 0},
+        {"C-s", false, 0, 0},         {"C-q", false, 0, 0},
+    };
+    for (const char* environment : {"TERM=tmux-256color", "TERM=xterm-256color"}) {
+        TmuxGame game(79, 24, environment);
+        game.waitFor("Good luck!");
+        int shown = 0;
+        for (const Case& c : cases) {
+            std::vector<std::string> before = paneLines(game.screen());
+            game.keys(c.keys);
+            // A panel shown briefly marks that the key before it was read; it
+            // takes no turn and keeps the messages.
+            const char* marker = ++shown % 2 != 0 ? "Current status (F3)" : "Inventory (F4)";
+            game.keys(shown % 2 != 0 ? "F3" : "F4");
+            auto markerShown = [&](const std::string& s) {
+                return paneLines(s)[1].find(marker) < 28;
+            };
+            std::string pane = game.waitUntil(markerShown);
+            std::string where = std::string(environment) + " " + c.keys;
+            ASSERT_TRUE(markerShown(pane)) << where << ": the game reads no keys\n" << pane;
+            std::vector<std::string> after = paneLines(pane);
+            char target = before[8 - c.dy][39 + c.dx];
+            if (!c.steps || target == '#')
+                EXPECT_EQ(outsideLeftPanel(after), outsideLeftPanel(before)) << where;
+            else if (std::isalpha(static_cast<unsigned char>(target)))
+                EXPECT_NE(after[17].find("You "), std::string::npos) << where << "\n" << after[17];
+            else
+                EXPECT_TRUE(wallsFollowStep(before, after, c.dx, c.dy)) << where;
+        }
+        game.keys("KP+");
+        EXPECT_NE(paneLines(game.waitFor("-Inventory (F4)-"))[1].find("Inventory (F4)", 28),
+                  std::string::npos);
+        game.keys("lllQll");
+        game.waitFor("You died...");
+        pause(300);
+        std::string s = game.screen();
+        EXPECT_NE(s.find("You died..."), std::string::npos) << environment << "\n" << s;
+        EXPECT_NE(s.find("You quit..."), std::string::npos) << environment << "\n" << s;
+    }
+}
+
+// Escape acts at once; after the summary a key ends the game cleanly.
+TEST(RealTerminal, EscapeActsAtOnceAndTheGameEndsCleanly) {
     if (!haveTmux()) GTEST_SKIP() << "tmux is not installed";
     TmuxGame game(79, 24);
     game.waitFor("Good luck!");
     game.keys("Q");
     game.waitFor("You quit...");
-    game.keys("x");
+    auto pressed = std::chrono::steady_clock::now();
+    game.keys("Escape");
     std::string summary = game.waitFor("You died...");
+    auto waited = std::chrono::steady_clock::now() - pressed;
+    EXPECT_LT(waited, std::chrono::milliseconds(200));
     EXPECT_NE(summary.find("You gained 0 skill levels."), std::string::npos) << summary;
     game.keys("x");
     std::string s = game.waitFor("DONE");
     EXPECT_NE(s.find("EXIT=0"), std::string::npos) << s;
-    EXPECT_NE(s.find(" icanon echo"), std::string::npos) << s;
+    EXPECT_NE(s.find(" ixon icanon echo"), std::string::npos) << s;
 }
 
 } // namespace
