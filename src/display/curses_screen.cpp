@@ -163,8 +163,8 @@ bool tooSmall() {
     return !terminalSizeProblem(LINES, COLS).empty();
 }
 
-// The size notice, wrapped at spaces to the terminal's width. Best effort: a
-// terminal this small cannot hold the game's report of a failure either.
+// The size notice, wrapped at spaces to the terminal's width. Its writes are
+// not checked: one that ends in the last cell is reported as a failure.
 void showSizeNotice() {
     erase();
     const std::string notice = terminalSizeProblem(LINES, COLS);
@@ -210,7 +210,7 @@ void CursesScreen::start() {
 }
 
 void CursesScreen::setUpColours() {
-    // Without colours starting them fails, and the game draws plainly.
+    // Where there are no colours starting them may fail; the game draws plainly.
     int started = start_color();
     colours = has_colors();
     if (!colours) return;
