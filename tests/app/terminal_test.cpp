@@ -1,5 +1,6 @@
-// The real game in a real terminal (tmux): a terminal too small, a resize
-// during play, and signals all leave the terminal clean.
+// The real game in a real terminal (tmux): terminals it cannot use, resizes
+// during play, colours, keypad and other keys, signals and the ending; the
+// terminal is left clean every time.
 #include <gtest/gtest.h>
 
 #include <array>
