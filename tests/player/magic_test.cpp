@@ -203,6 +203,16 @@ TEST_F(PlayerMagic, TeleportLandsOnFreeFloorNearby) {
     }
 }
 
+// The first draw moves along x, the second along y.
+TEST_F(PlayerMagic, TeleportDrawsTheEastWestOffsetFirst) {
+    TempDir store;
+    level = worldAround({home}, store.slash());
+    RandomGuard guard;
+    scriptDraws({13, 8}); // randomIn(-10, 10) gives 3, then -2
+    teleport(*level, player);
+    EXPECT_EQ(player.position, (Position{home, 8, 3}));
+}
+
 TEST_F(PlayerMagic, TeleportThroughALevelLinkTestsTheSquareThere) {
     const SectorCoord above{0, 0, 1};
     const SectorCoord below{0, 0, -1};
