@@ -50,7 +50,7 @@ bool springTrap(LevelRecord& level, Player& player, Cell& target, Position from,
 
 } // namespace
 
-int32_t step(LevelRecord& level, Player& player, int32_t dx, int32_t dy, int32_t falling) {
+ActionResult step(LevelRecord& level, Player& player, int32_t dx, int32_t dy, int32_t falling) {
     SectorTable& table = level.sectors;
     const Position from = player.position;
     Position to = movePosition(from, dx, dy, 0);
@@ -59,8 +59,7 @@ int32_t step(LevelRecord& level, Player& player, int32_t dx, int32_t dy, int32_t
 
     if (wrapSub(target->elevation, fromElevation) > 2) {
         postMessage(0, "You can't climb that.");
-        showPendingMessages();
-        return 0;
+        return {0, true};
     }
 
     int32_t drop = 0;
@@ -79,19 +78,17 @@ int32_t step(LevelRecord& level, Player& player, int32_t dx, int32_t dy, int32_t
     if (std::shared_ptr<Creature> creature = creatureAt(table, to)) {
         if (falling == 1) {
             postMessage(0, "You jump back just in time!");
-            showPendingMessages();
-            return 1;
+            return {1, true};
         }
         if (drop == 1) {
             postMessage(0, "It's too far below you to attack.");
-            showPendingMessages();
-            return 0;
+            return {0, true};
         }
         playerAttacks(*creature, player, level);
-        return 1;
+        return {1};
     }
 
-    if (!isOpenSquare(*target)) return 0;
+    if (!isOpenSquare(*target)) return {};
 
     if (target->terrain == Terrain::Trapdoor) {
         target->elevation = -3;
@@ -102,7 +99,7 @@ int32_t step(LevelRecord& level, Player& player, int32_t dx, int32_t dy, int32_t
     }
 
     if (drop == 0) {
-        if (springTrap(level, player, *target, from, to)) return 1;
+        if (springTrap(level, player, *target, from, to)) return {1};
     } else {
         postMessage(0, "You jump down.");
         player.energy = wrapSub(player.energy, 1);
@@ -120,7 +117,7 @@ int32_t step(LevelRecord& level, Player& player, int32_t dx, int32_t dy, int32_t
         else
             postMessage(0, "There is a " + itemName(*item) + " here.");
     }
-    return 1;
+    return {1};
 }
 
 void putSmokeAround(LevelRecord& level, Position p) {

@@ -65,12 +65,12 @@ TEST_F(PlayerMagic, PowerScrollWearsWithBlowsAndTime) {
     // A level-0 creature is always hit, for 1 at combat 0 unarmed.
     auto rat = addCreature(level->sectors, Position{home, 6, 5}, CreatureKind::GiantRat, 0);
     rat->health = 5000;
-    EXPECT_EQ(step(*level, player, 1, 0, 0), 1);
+    EXPECT_EQ(step(*level, player, 1, 0, 0).turns, 1);
     EXPECT_EQ(rat->health, 5000 - 1 - 900);
     EXPECT_EQ(player.effects, (Effects{{EffectKind::Might, 29}}));
     endOfTurnUpdate(player, *level);
     EXPECT_EQ(player.effects, (Effects{{EffectKind::Might, 28}}));
-    EXPECT_EQ(step(*level, player, 1, 0, 0), 1);
+    EXPECT_EQ(step(*level, player, 1, 0, 0).turns, 1);
     EXPECT_EQ(rat->health, 5000 - 901 - 1 - 784);
 }
 
