@@ -48,6 +48,22 @@ bool springTrap(LevelRecord& level, Player& player, Cell& target, Position from,
     raiseMissingCase();
 }
 
+// The player reaches `to`: a new sector is made current first, and what lies
+// on the square is named.
+void arrive(LevelRecord& level, Player& player, Position to, bool sectorChanges) {
+    if (sectorChanges) {
+        evictFarSectors(level.sectors, to.sector);
+        enterSector(level, player, to);
+    }
+    player.position = to;
+    if (std::optional<Item> item = itemAt(level.sectors, to)) {
+        if (item->itemClass == ItemClass::Treasure)
+            postMessage(0, "There is some treasure here.");
+        else
+            postMessage(0, "There is a " + itemName(*item) + " here.");
+    }
+}
+
 } // namespace
 
 ActionResult step(LevelRecord& level, Player& player, int32_t dx, int32_t dy, int32_t falling) {
@@ -105,18 +121,7 @@ ActionResult step(LevelRecord& level, Player& player, int32_t dx, int32_t dy, in
         player.energy = wrapSub(player.energy, 1);
     }
 
-    if (sectorChanges) {
-        evictFarSectors(table, to.sector);
-        enterSector(level, player, to);
-    }
-    player.position = to;
-
-    if (std::optional<Item> item = itemAt(table, to)) {
-        if (item->itemClass == ItemClass::Treasure)
-            postMessage(0, "There is some treasure here.");
-        else
-            postMessage(0, "There is a " + itemName(*item) + " here.");
-    }
+    arrive(level, player, to, sectorChanges);
     return {1};
 }
 
