@@ -1,4 +1,5 @@
-#include "replay_script.h"
+#include "display/key_notation.h"
+#include "display/screen.h"
 
 #include <gtest/gtest.h>
 
