@@ -62,14 +62,14 @@ void runTurns(int32_t budget, Player& player, LevelRecord& level) {
 
 namespace {
 
-void gameMain(Terminal& terminal, int32_t seed) {
+void gameMain(Terminal& terminal, int32_t seed, bool seedChosen) {
     seedRandom(seed);
     setScreen(&terminal);
     try {
         terminal.start();
         clearScreen();
         Outcome outcome = playOneGame();
-        endOfGameSummary(outcome);
+        endOfGameSummary(outcome, seedChosen ? std::optional<int32_t>(seed) : std::nullopt);
         terminal.end();
     } catch (const RuntimeError&) {
         try {
@@ -130,13 +130,13 @@ Outcome playOneGame() {
     return Outcome{totalSkillLevels(player), player.escaped, player.treasure};
 }
 
-int runProgram(Terminal& terminal, std::ostream& report, int32_t seed) {
+int runProgram(Terminal& terminal, std::ostream& report, int32_t seed, bool seedChosen) {
     // What a fresh process starts with, also when one process plays many
     // games (tests, the soak).
     creatureCounter() = 0;
     messageQueue().clear();
     try {
-        gameMain(terminal, seed);
+        gameMain(terminal, seed, seedChosen);
     } catch (const RuntimeError& error) {
         report << formatReport(error);
         report.flush();

@@ -142,4 +142,14 @@ int CursesScreen::readKey() {
     }
 }
 
+std::optional<int> CursesScreen::readKeyWithin(int milliseconds) {
+    timeout(milliseconds);
+    int k = getch();
+    timeout(-1);
+    if (k == ERR) return std::nullopt;
+    // Handed back, so that readKey turns it into the game's key as ever.
+    check(ungetch(k));
+    return readKey();
+}
+
 } // namespace dunvale

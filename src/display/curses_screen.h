@@ -3,6 +3,7 @@
 #include "display/screen.h"
 
 #include <array>
+#include <optional>
 
 namespace dunvale {
 
@@ -15,6 +16,10 @@ struct CursesScreen : Terminal {
     void clear() override;
     void refresh() override;
     int readKey() override;
+    // Waits at most `milliseconds` for a key, as readKey reads it; nothing
+    // when none came in time or a signal cut the wait short. Lets a recording
+    // play on while the viewer's keys are watched for.
+    std::optional<int> readKeyWithin(int milliseconds);
 
   private:
     struct ShadowCell {
