@@ -84,6 +84,9 @@ int main(int argc, char** argv) {
         options.home = pattern;
     }
     setenv("HOME", options.home.c_str(), 1);
+    // The same store, and the same lock on it, as the game's.
+    dunvale::ReplayStats stats;
+    options.stats = &stats;
     std::string output = dunvale::runReplay(options);
     std::cout << output;
     std::cout.flush();
@@ -91,5 +94,5 @@ int main(int argc, char** argv) {
         std::error_code ignored;
         std::filesystem::remove_all(temporaryHome, ignored);
     }
-    return 0;
+    return stats.status;
 }

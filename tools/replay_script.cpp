@@ -94,7 +94,7 @@ std::string runReplay(const ReplayOptions& options) {
     });
     std::ostringstream report;
     try {
-        runProgram(terminal, report, options.seed);
+        stats.status = runProgram(terminal, report, options.seed);
     } catch (const KeysExhausted&) {
         // The script ran out while the game waited for a key.
     }
@@ -105,6 +105,7 @@ std::string runReplay(const ReplayOptions& options) {
         stats.reported = !stats.report.empty();
         *options.stats = stats;
     }
+    if (stats.status != 0) return report.str();
     std::ostringstream out;
     out << terminal.text();
     if (options.attrs) {

@@ -8,6 +8,9 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <map>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace dunvale {
@@ -90,56 +93,102 @@ TEST(BadEnvironment, UnsetOrEmptyHomeUsesTheCurrentDirectory) {
     }
 }
 
-TEST(BadEnvironment, HomeWithTwoDotsIsNotSafe) {
-    int32_t seed = seedThatStores();
-    ASSERT_GT(seed, 0);
-    TempDir home;
-    fs::create_directory(home.path / "inner");
-    HomeOverride override((home.path / "inner" / "..").string());
-    WalkResult run = walk(seed);
-    ASSERT_TRUE(run.stats.reported);
-    EXPECT_EQ(firstReportLine(run).rfind("Directory is not safe (error code 1000) thrown at ", 0),
-              0u);
-    EXPECT_FALSE(fs::exists(home.path / ".dunvale"));
+// The game started with no keys at all: a store it cannot use is reported
+// before the first screen, or the first screen is drawn and waits for a key.
+WalkResult startOnly() {
+    ReplayOptions options;
+    options.seed = 1;
+    WalkResult run;
+    options.stats = &run.stats;
+    run.output = runReplay(options);
+    return run;
 }
 
-TEST(BadEnvironment, UnusableHomesEndInAReportNamingThePlace) {
-    int32_t seed = seedThatStores();
-    ASSERT_GT(seed, 0);
+bool blank(const std::string& screen) {
+    return screen.find_first_not_of(" \n") == std::string::npos;
+}
+
+// Every path below `root` (links not followed): its mode and owner, and what
+// a file holds.
+std::map<std::string, std::string> everythingBelow(const fs::path& root) {
+    std::map<std::string, std::string> found;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+        struct stat status {};
+        lstat(entry.path().c_str(), &status);
+        std::string& seen = found[entry.path().string()];
+        seen = std::to_string(status.st_mode) + " " + std::to_string(status.st_uid) + " ";
+        if (S_ISREG(status.st_mode))
+            seen.append(std::istreambuf_iterator<char>(std::ifstream(entry.path()).rdbuf()), {});
+    }
+    return found;
+}
+
+TEST(BadEnvironment, UnusableStoresAreRefusedBeforeTheFirstScreen) {
     TempDir base;
-    fs::path missing = base.path / "missing";
-    fs::path fileHome = base.path / "file-home";
-    fs::create_directory(fileHome);
-    std::ofstream(fileHome / ".dunvale") << "not a directory";
+    const fs::path victim = base.path / "victim";
+    fs::create_directory(victim);
+    for (const char* name : {"Save1", "Secret.txt", "Src"})
+        std::ofstream(victim / name) << name;
+    // A home of each kind, made by its case; the expected start of the
+    // report's first line follows from the store's name.
     struct Case {
-        std::string home;
-        std::string expected; // the start of the report's first line
+        std::string name;
+        std::string problem; // what follows the store's name, or the whole line
+        std::function<void(const fs::path& store)> make;
+    };
+    auto storeMode = [](fs::perms mode) {
+        return [mode](const fs::path& store) {
+            fs::create_directory(store);
+            fs::permissions(store, mode);
+        };
     };
     const Case cases[] = {
-        {missing.string(), "File Error: " + missing.string() + "/.dunvale/ (error code 2)"},
-        // /proc refuses new directories even to root.
-        {"/proc/self", "File Error: /proc/self/.dunvale/ (error code 2)"},
-        {fileHome.string(), "Couldn't write file " + fileHome.string() + "/.dunvale/S"},
+        {"missing", "File Error: {} (error code 2)",
+         [](const fs::path& store) { fs::remove(store.parent_path()); }},
+        {"file", "File Error: {} (error code 2)",
+         [](const fs::path& store) { std::ofstream(store) << "not a directory"; }},
+        {"link", "Directory is not safe: {} is a symbolic link (error code 1000)",
+         [&](const fs::path& store) { fs::create_directory_symlink(victim, store); }},
+        {"group", "Directory is not safe: {} may be written by group or others (error code 1000)",
+         storeMode(fs::perms::owner_all | fs::perms::group_all)},
+        {"others", "Directory is not safe: {} may be written by group or others (error code 1000)",
+         storeMode(fs::perms::all | fs::perms::sticky_bit)},
+        {"foreign", "Directory is not safe: {} belongs to another user (error code 1000)",
+         [](const fs::path& store) {
+             fs::create_directory(store);
+             EXPECT_EQ(chown(store.c_str(), 65534, 65534), 0); // nobody
+         }},
+        {"read-only", "File Error: {} (error code 2)",
+         storeMode(fs::perms::owner_read | fs::perms::owner_exec)},
     };
     for (const Case& c : cases) {
-        HomeOverride override(c.home);
-        WalkResult run = walk(seed);
-        ASSERT_TRUE(run.stats.reported) << c.home;
-        EXPECT_EQ(firstReportLine(run).rfind(c.expected, 0), 0u)
-            << c.home << ": " << firstReportLine(run);
+        // Only root gives files away, and root may write anywhere.
+        if (c.name == (geteuid() == 0 ? "read-only" : "foreign")) continue;
+        const fs::path home = base.path / c.name;
+        fs::create_directory(home);
+        c.make(home / ".dunvale");
+        std::string expected = c.problem;
+        expected.replace(expected.find("{}"), 2, home.string() + "/.dunvale/");
+        const auto before = everythingBelow(base.path);
+        HomeOverride override(home.string());
+        WalkResult run = startOnly();
+        EXPECT_EQ(firstReportLine(run).rfind(expected, 0), 0u) << firstReportLine(run);
+        EXPECT_TRUE(blank(run.output)) << c.name;
+        EXPECT_EQ(everythingBelow(base.path), before) << c.name;
     }
-}
-
-TEST(BadEnvironment, ReadOnlyHomeRefusesTheStore) {
-    if (geteuid() == 0) GTEST_SKIP() << "root may write anywhere; /proc covers the refusal";
-    int32_t seed = seedThatStores();
-    ASSERT_GT(seed, 0);
-    TempDir home;
-    fs::permissions(home.path, fs::perms::owner_read | fs::perms::owner_exec);
-    HomeOverride override(home.path.string());
-    WalkResult run = walk(seed);
-    ASSERT_TRUE(run.stats.reported);
-    EXPECT_EQ(firstReportLine(run).rfind("File Error: ", 0), 0u);
+    // "..", and a home where nothing may be made even by root.
+    fs::create_directory(base.path / "inner");
+    const std::pair<std::string, std::string> named[] = {
+        {(base.path / "inner" / "..").string(), "Directory is not safe (error code 1000)"},
+        {"/proc/self", "File Error: /proc/self/.dunvale/ (error code 2)"},
+    };
+    for (const auto& [home, expected] : named) {
+        HomeOverride override(home);
+        WalkResult run = startOnly();
+        EXPECT_EQ(firstReportLine(run).rfind(expected, 0), 0u) << firstReportLine(run);
+        EXPECT_TRUE(blank(run.output)) << home;
+    }
+    EXPECT_FALSE(fs::exists(base.path / ".dunvale"));
 }
 
 } // namespace

@@ -72,8 +72,9 @@ bool sameState(const RandomState& a, const RandomState& b) {
     return a.ring == b.ring && a.write == b.write && a.previous == b.previous && a.far == b.far;
 }
 
-// A sector that sets every field to something other than its starting value.
-std::unique_ptr<Sector> richSector() {
+// A sector that sets every field to something other than its starting value;
+// its creatures stand in the sector `home`.
+std::unique_ptr<Sector> richSector(SectorCoord home = {-4, 7, INT32_MIN}) {
     auto sector = testing::filledSector(Terrain::Floor, SectorKind::SpiralStaircase);
     const Terrain terrains[] = {Terrain::Wall,    Terrain::Floor,        Terrain::Trapdoor,
                                 Terrain::GasTrap, Terrain::TeleportTrap, Terrain::SmokeTrap};
@@ -88,7 +89,7 @@ std::unique_ptr<Sector> richSector() {
     sector->cells[9][0].elevation = -3;
     sector->cells[0][9].elevation = 3;
     sector->visited = 1;
-    Position at{{-4, 7, INT32_MIN}, 9, 0};
+    Position at{home, 9, 0};
     sector->creatures.push_back(
         std::make_shared<Creature>(Creature{12, at, 8, 64, 300, CreatureKind::Vampire}));
     at.x = 0;
@@ -472,7 +473,7 @@ TEST(SectorStore, StoredSectorComesBackWithItsChanges) {
     auto level = testing::levelWith({}, temp.slash());
     SectorTable& table = level->sectors;
     const SectorCoord c{-1, 0, 2};
-    putSector(table, c, richSector());
+    putSector(table, c, richSector(c));
 
     storeSector(table, c);
     EXPECT_TRUE(hasSlot(table, c));
@@ -484,7 +485,7 @@ TEST(SectorStore, StoredSectorComesBackWithItsChanges) {
     Sector* loaded = findSector(table, c);
     ASSERT_NE(loaded, nullptr);
     EXPECT_TRUE(isInMemory(table, c));
-    EXPECT_TRUE(sameSector(*loaded, *richSector()));
+    EXPECT_TRUE(sameSector(*loaded, *richSector(c)));
 
     loaded->cells[4][4].lastSeen = 77;
     removeItemAt(table, Position{c, 3, 3});
