@@ -513,17 +513,47 @@ TEST(SectorStore, SameKeyDifferentFiles) {
     EXPECT_EQ(findSector(table, south)->cells[5][5].terrain, Terrain::Wall);
 }
 
-TEST(SectorStore, FileOfAnotherKeyIsRefused) {
-    TempDir temp;
-    auto level = testing::levelWith({}, temp.slash());
-    SectorTable& table = level->sectors;
+TEST(SectorStore, DoctoredFilesAreRefused) {
     const SectorCoord c{1, 0, 0};
-    // Sector (2, 0, 0)'s file, key 2, copied under the name of (1, 0, 0).
-    writeFile(temp.slash() + objectId(c), encodeSector(Sector{}, 2));
-    markStored(table, c);
-    Failure failure = failureOf([&] { findSector(table, c); });
-    EXPECT_EQ(failure.message, "Invalid unmarshalling id");
-    EXPECT_EQ(failure.code, 253);
+    // Lists far longer than play makes, and a creature listed by a sector it
+    // does not stand in.
+    auto crowd = [&](size_t creatures, size_t items, SectorCoord standing) {
+        Sector sector;
+        for (size_t i = 0; i < creatures; ++i)
+            sector.creatures.push_back(std::make_shared<Creature>(
+                Creature{1, Position{standing, 5, 5}, 1, 1, 0, CreatureKind::Bat}));
+        sector.items.assign(items, FloorItem{Item{ItemClass::Treasure, 1}, 5, 5});
+        return sector;
+    };
+    struct Case {
+        Sector sector;
+        int32_t key;
+        std::string message; // empty: the file loads
+        int32_t code;
+    };
+    const Case cases[] = {
+        // Sector (2, 0, 0)'s file, key 2, copied under the name of (1, 0, 0).
+        {Sector{}, 2, "Invalid unmarshalling id", 253},
+        {crowd(1000, 1000, c), 1, "", 0},
+        {crowd(1001, 0, c), 1, "Invalid value to unmarshall", 254},
+        {crowd(0, 1001, c), 1, "Invalid value to unmarshall", 254},
+        {crowd(1, 0, {0, 0, 0}), 1, "Invalid value to unmarshall", 254},
+    };
+    for (const Case& doctored : cases) {
+        TempDir temp;
+        auto level = testing::levelWith({}, temp.slash());
+        SectorTable& table = level->sectors;
+        writeFile(temp.slash() + objectId(c), encodeSector(doctored.sector, doctored.key));
+        markStored(table, c);
+        if (doctored.message.empty()) {
+            ASSERT_NE(findSector(table, c), nullptr);
+            continue;
+        }
+        Failure failure = failureOf([&] { findSector(table, c); });
+        EXPECT_EQ(failure.message, doctored.message) << doctored.sector.creatures.size();
+        EXPECT_EQ(failure.code, doctored.code);
+        EXPECT_FALSE(isInMemory(table, c));
+    }
 }
 
 TEST(SectorStore, MissingFileLoadsAsNothing) {
