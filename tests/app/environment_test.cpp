@@ -229,6 +229,13 @@ TEST(BadEnvironment, ASecondGameOnTheSameStoreIsRefusedAndChangesNothing) {
     EXPECT_EQ(WEXITSTATUS(status), 1);
     EXPECT_EQ(contents(second), "Another dunvale game is using " + home.path.string() +
                                     "/.dunvale/; finish it first.\n");
+    // The replay tool takes the same lock on the home it is given.
+    const int replayStatus =
+        std::system((std::string(DUNVALE_REPLAY_PATH) + " --seed 1 --keys . --home " +
+                     home.path.string() + " > " + second.string())
+                        .c_str());
+    EXPECT_EQ(WEXITSTATUS(replayStatus), 1);
+    EXPECT_EQ(contents(second).rfind("Another dunvale game is using ", 0), 0u) << contents(second);
     EXPECT_EQ(everythingBelow(home.path), before);
 
     // The first game plays on and ends as usual.
