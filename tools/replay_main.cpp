@@ -101,7 +101,10 @@ int main(int argc, char** argv) {
     } else {
         setenv("HOME", options.home.c_str(), 1);
     }
+    // The same store, and the same lock on it, as the game's.
+    dunvale::ReplayStats stats;
+    options.stats = &stats;
     std::cout << dunvale::runReplay(options);
     std::cout.flush();
-    return 0;
+    return stats.status;
 }

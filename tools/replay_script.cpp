@@ -64,7 +64,7 @@ std::string runReplay(const ReplayOptions& options) {
     });
     std::ostringstream report;
     try {
-        runProgram(terminal, report, options.seed, options.showSeed);
+        stats.status = runProgram(terminal, report, options.seed, options.showSeed);
     } catch (const KeysExhausted&) {
         // The script ran out while the game waited for a key.
     }
@@ -75,6 +75,7 @@ std::string runReplay(const ReplayOptions& options) {
         stats.reported = !stats.report.empty();
         *options.stats = stats;
     }
+    if (stats.status != 0) return report.str();
     std::ostringstream out;
     out << terminal.text();
     if (options.attrs) {

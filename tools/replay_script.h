@@ -22,6 +22,7 @@ struct ReplayStats {
     int64_t sectorChanges = 0; // moves of the adventurer into another sector
     bool reported = false;     // ended with an uncaught-error report
     std::string report;
+    int status = 0; // the program's exit status: 1 when another game used the store
 };
 
 struct ReplayOptions {
@@ -34,7 +35,8 @@ struct ReplayOptions {
     ReplayStats* stats = nullptr; // filled in when given
 };
 
-// Plays until the keys run out or the program ends; returns the tool's output.
+// Plays until the keys run out or the program ends; returns the tool's output,
+// or only the line that refuses the game when another game uses the store.
 std::string runReplay(const ReplayOptions& options);
 
 // A script of `count` keys drawn from every command key (and a few keys

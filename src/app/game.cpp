@@ -13,6 +13,7 @@
 #include "view/draw_map.h"
 #include "view/fov.h"
 
+#include <memory>
 #include <ostream>
 
 namespace dunvale {
@@ -79,6 +80,11 @@ void gameMain(Terminal& terminal, int32_t seed, bool seedChosen) {
         }
         terminal.end();
         throw;
+    } catch (...) {
+        // Not the game's own error (no memory left, say): nothing to show the
+        // player, but the terminal is restored before anything reports it.
+        terminal.end();
+        throw;
     }
 }
 
@@ -135,14 +141,24 @@ int runProgram(Terminal& terminal, std::ostream& report, int32_t seed, bool seed
     // games (tests, the soak).
     creatureCounter() = 0;
     messageQueue().clear();
+    int status = 0;
     try {
-        gameMain(terminal, seed, seedChosen);
+        // The store is made ready before the screen is taken, so that a store
+        // the game cannot use is reported at once, not turns into the game.
+        const std::string directory = storeDirectory();
+        std::unique_ptr<GameStore> store = openGameStore(directory);
+        if (store) {
+            gameMain(terminal, seed, seedChosen);
+        } else {
+            report << storeInUseMessage(directory) << "\n";
+            status = 1;
+        }
     } catch (const RuntimeError& error) {
         report << formatReport(error);
-        report.flush();
     }
+    report.flush();
     setScreen(nullptr);
-    return 0;
+    return status;
 }
 
 } // namespace dunvale
