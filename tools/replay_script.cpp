@@ -7,36 +7,6 @@
 
 namespace dunvale {
 
-std::optional<std::vector<int>> parseKeyScript(const std::string& script, std::string& error) {
-    static const std::vector<std::pair<std::string, int>> names{
-        {"F1", key::F1},       {"F2", key::F2}, {"F3", key::F3},     {"F4", key::F4},
-        {"F5", key::F5},       {"Up", key::Up}, {"Down", key::Down}, {"Left", key::Left},
-        {"Right", key::Right}, {"lt", '<'},
-    };
-    std::vector<int> keys;
-    for (size_t i = 0; i < script.size(); ++i) {
-        char c = script[i];
-        if (c == '\n' || c == '\r') continue;
-        if (c != '<') {
-            keys.push_back(static_cast<unsigned char>(c));
-            continue;
-        }
-        size_t close = script.find('>', i);
-        std::string name =
-            close == std::string::npos ? script.substr(i + 1) : script.substr(i + 1, close - i - 1);
-        int code = 0;
-        for (const auto& [known, value] : names)
-            if (known == name) code = value;
-        if (code == 0 || close == std::string::npos) {
-            error = "unknown key name <" + name + (close == std::string::npos ? "" : ">");
-            return std::nullopt;
-        }
-        keys.push_back(code);
-        i = close;
-    }
-    return keys;
-}
-
 std::string describeGameState(const Player& playerRecord, const LevelRecord& levelRecord) {
     const Player* player = &playerRecord;
     const LevelRecord* level = &levelRecord;
@@ -94,7 +64,7 @@ std::string runReplay(const ReplayOptions& options) {
     });
     std::ostringstream report;
     try {
-        runProgram(terminal, report, options.seed);
+        stats.status = runProgram(terminal, report, options.seed, options.showSeed);
     } catch (const KeysExhausted&) {
         // The script ran out while the game waited for a key.
     }
@@ -105,6 +75,7 @@ std::string runReplay(const ReplayOptions& options) {
         stats.reported = !stats.report.empty();
         *options.stats = stats;
     }
+    if (stats.status != 0) return report.str();
     std::ostringstream out;
     out << terminal.text();
     if (options.attrs) {

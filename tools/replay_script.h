@@ -1,6 +1,7 @@
 #pragma once
 // The replay tool: plays the real game on the virtual screen with a fixed
 // seed and a script of keys, and prints what the screen shows.
+#include "display/key_notation.h"
 #include "display/virtual_screen.h"
 #include "player/player.h"
 
@@ -10,11 +11,6 @@
 #include <vector>
 
 namespace dunvale {
-
-// Key notation: printable characters stand for themselves; "<" opens a named
-// key (<F1>..<F5>, <Up>, <Down>, <Left>, <Right>, <lt>). Newlines are
-// ignored. Returns nothing and sets `error` for an unknown name.
-std::optional<std::vector<int>> parseKeyScript(const std::string& script, std::string& error);
 
 // The --state lines of a game.
 std::string describeGameState(const Player& player, const LevelRecord& level);
@@ -26,10 +22,12 @@ struct ReplayStats {
     int64_t sectorChanges = 0; // moves of the adventurer into another sector
     bool reported = false;     // ended with an uncaught-error report
     std::string report;
+    int status = 0; // the program's exit status: 1 when another game used the store
 };
 
 struct ReplayOptions {
     int32_t seed = 0;
+    bool showSeed = false; // the seed was chosen: the end-of-game summary shows it
     std::string home;
     bool attrs = false;
     bool state = false;
@@ -37,7 +35,8 @@ struct ReplayOptions {
     ReplayStats* stats = nullptr; // filled in when given
 };
 
-// Plays until the keys run out or the program ends; returns the tool's output.
+// Plays until the keys run out or the program ends; returns the tool's output,
+// or only the line that refuses the game when another game uses the store.
 std::string runReplay(const ReplayOptions& options);
 
 // A script of `count` keys drawn from every command key (and a few keys

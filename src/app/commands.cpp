@@ -1,9 +1,9 @@
 #include "app/commands.h"
 
+#include "display/item_prompts.h"
 #include "display/messages.h"
 #include "display/panels.h"
 #include "display/screen.h"
-#include "player/item_commands.h"
 #include "player/step.h"
 
 namespace dunvale {
@@ -38,7 +38,7 @@ int32_t readAndPerformCommand(Player& player, LevelRecord& level) {
                 break;
             }
         if (move != nullptr) {
-            if (step(level, player, move->dx, move->dy, 0) != 0) return budget;
+            if (finishAction(step(level, player, move->dx, move->dy, 0)) != 0) return budget;
             continue;
         }
         switch (k) {
@@ -54,19 +54,19 @@ int32_t readAndPerformCommand(Player& player, LevelRecord& level) {
         case key::F4: showPanelBriefly(Panel::Inventory, player, level); continue;
         case key::F5: showPanelBriefly(Panel::Effects, player, level); continue;
         case ',':
-            if (getItem(player, level) != 0) return budget;
+            if (pickUpCommand(player, level) != 0) return budget;
             continue;
         case 'd':
-            if (dropItem(player, level) != 0) return budget;
+            if (dropCommand(player, level) != 0) return budget;
             continue;
         case 'a':
-            if (useItem(player, level) != 0) return budget;
+            if (useCommand(player, level) != 0) return budget;
             continue;
         case 'e':
-            if (int32_t turns = equipItem(player, level); turns != 0) return turns;
+            if (int32_t turns = equipCommand(player, level); turns != 0) return turns;
             continue;
         case 'r':
-            if (int32_t turns = unequipItem(player, level); turns != 0) return turns;
+            if (int32_t turns = unequipCommand(player, level); turns != 0) return turns;
             continue;
         case 'Q':
             postMessage(0, "You quit...");

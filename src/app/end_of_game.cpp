@@ -5,8 +5,10 @@
 
 namespace dunvale {
 
-bool endOfGameSummary(const Outcome& outcome) {
+bool endOfGameSummary(const Outcome& outcome, std::optional<int32_t> chosenSeed) {
     drawBox(Brightness::Bright, Colour::Blue, 10, 10, 14, 60);
+    if (chosenSeed)
+        writeText(Brightness::Bright, Colour::White, "Seed " + std::to_string(*chosenSeed), 14, 12);
     writeText(Brightness::Bright, Colour::White,
               outcome.escaped != 0 ? "You escaped!" : "You died...", 11, 11);
     writeText(Brightness::Bright, Colour::White,

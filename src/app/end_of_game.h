@@ -1,10 +1,13 @@
 #pragma once
 #include "app/game.h"
 
+#include <optional>
+
 namespace dunvale {
 
-// The summary box; after a key press the stored sectors are deleted.
+// The summary box; after a key press the stored sectors are deleted. A seed
+// the player chose is shown on the box's bottom edge, like a panel's title.
 // Returns whether another game is wanted: never.
-bool endOfGameSummary(const Outcome& outcome);
+bool endOfGameSummary(const Outcome& outcome, std::optional<int32_t> chosenSeed = std::nullopt);
 
 } // namespace dunvale

@@ -13,6 +13,7 @@
 #include "view/draw_map.h"
 #include "view/fov.h"
 
+#include <memory>
 #include <ostream>
 
 namespace dunvale {
@@ -62,14 +63,14 @@ void runTurns(int32_t budget, Player& player, LevelRecord& level) {
 
 namespace {
 
-void gameMain(Terminal& terminal, int32_t seed) {
+void gameMain(Terminal& terminal, int32_t seed, bool seedChosen) {
     seedRandom(seed);
     setScreen(&terminal);
     try {
         terminal.start();
         clearScreen();
         Outcome outcome = playOneGame();
-        endOfGameSummary(outcome);
+        endOfGameSummary(outcome, seedChosen ? std::optional<int32_t>(seed) : std::nullopt);
         terminal.end();
     } catch (const RuntimeError&) {
         try {
@@ -78,6 +79,11 @@ void gameMain(Terminal& terminal, int32_t seed) {
         } catch (const RuntimeError&) {
             // The terminal is restored all the same.
         }
+        terminal.end();
+        throw;
+    } catch (...) {
+        // Not the game's own error (no memory left, say): nothing to show the
+        // player, but the terminal is restored before anything reports it.
         terminal.end();
         throw;
     }
@@ -131,19 +137,29 @@ Outcome playOneGame() {
     return Outcome{totalSkillLevels(player), player.escaped, player.treasure};
 }
 
-int runProgram(Terminal& terminal, std::ostream& report, int32_t seed) {
+int runProgram(Terminal& terminal, std::ostream& report, int32_t seed, bool seedChosen) {
     // What a fresh process starts with, also when one process plays many
     // games (tests, the soak).
     creatureCounter() = 0;
     messageQueue().clear();
+    int status = 0;
     try {
-        gameMain(terminal, seed);
+        // The store is made ready before the screen is taken, so that a store
+        // the game cannot use is reported at once, not turns into the game.
+        const std::string directory = storeDirectory();
+        std::unique_ptr<GameStore> store = openGameStore(directory);
+        if (store) {
+            gameMain(terminal, seed, seedChosen);
+        } else {
+            report << storeInUseMessage(directory) << "\n";
+            status = 1;
+        }
     } catch (const RuntimeError& error) {
         report << formatReport(error);
-        report.flush();
     }
+    report.flush();
     setScreen(nullptr);
-    return 0;
+    return status;
 }
 
 } // namespace dunvale

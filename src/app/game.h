@@ -17,8 +17,12 @@ struct Outcome {
 
 // Plays one game on the terminal with the generator seeded by `seed`; a
 // runtime error that ends the game is reported on `report` after the
-// terminal has been restored. Always returns 0.
-int runProgram(Terminal& terminal, std::ostream& report, int32_t seed);
+// terminal has been restored. The store is opened and locked first, before
+// the terminal is taken: a store that cannot be used ends in the report at
+// once. The end-of-game summary shows the seed when `seedChosen` (the player
+// gave it). Returns 0, or 1 (after one line on `report`) when another game is
+// using the store.
+int runProgram(Terminal& terminal, std::ostream& report, int32_t seed, bool seedChosen = false);
 
 // Start-up set-up, the turn loop and the key press after it.
 Outcome playOneGame();

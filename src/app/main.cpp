@@ -1,5 +1,5 @@
-// The game: one run plays one game on the terminal.
-#include "app/game.h"
+// The game: one run plays one game on the terminal, or plays a recording back.
+#include "app/launch.h"
 #include "display/curses_screen.h"
 
 #include <ctime>
@@ -7,7 +7,17 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-int main() {
+int main(int argc, char** argv) {
+    std::string wrongArgument;
+    auto options = dunvale::parseProgramArguments({argv + 1, argv + argc}, wrongArgument);
+    if (!options) {
+        std::cerr << "dunvale: " << wrongArgument << "\n" << dunvale::programUsage;
+        return 2;
+    }
+    if (options->help) {
+        std::cout << dunvale::programUsage;
+        return 0;
+    }
     // Refuse a terminal too small for the screen before curses takes it over.
     winsize size{};
     if (isatty(STDOUT_FILENO) && ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_row > 0) {
@@ -18,5 +28,7 @@ int main() {
         }
     }
     dunvale::CursesScreen terminal;
-    return dunvale::runProgram(terminal, std::cout, static_cast<int32_t>(std::time(nullptr)));
+    dunvale::ProgramIo io{terminal, [&](int wait) { return terminal.readKeyWithin(wait); },
+                          std::cout, std::cerr};
+    return dunvale::runGame(*options, io, static_cast<int32_t>(std::time(nullptr)));
 }

@@ -108,16 +108,35 @@ bool groundAllows(Terrain terrain, bool flying, bool undead) {
     raiseMissingCase();
 }
 
+// Whether the ground of the square t lets the creature stand there.
+[[gnu::always_inline]] inline bool groundLets(const Sector& sector, const Position& t, bool flying,
+                                              bool undead) {
+    return groundAllows(sector.cells[t.x][t.y].terrain, flying, undead) &&
+           !creatureOnSquare(sector, t);
+}
+
+// The same square on the level an opening leads to, judged by its ground
+// whatever its own elevation: one link is followed and no more, as the map
+// window looks through an opening. The game never puts an opening over an
+// opening; a doctored pair of sector files that did would otherwise send the
+// test up and down for ever.
+[[gnu::noinline]] bool mayEnterThroughOpening(SectorTable& table, const Position& t,
+                                              int32_t elevation, bool flying) {
+    const Position there = movePosition(t, 0, 0, elevation / 3);
+    const Sector* sector = sectorInMemory(table, there.sector);
+    return sector != nullptr && groundLets(*sector, there, flying, false);
+}
+
 // creatureMayEnter for a square of a sector already found. Through an
 // opening to another level only the ground there counts, and the dead walk
 // no better than the living on it. The opening's case, which looks at
 // another sector, is kept out of line so that the common case inlines.
 [[gnu::always_inline]] inline bool mayEnterSquare(SectorTable& table, const Sector& sector,
                                                   const Position& t, bool flying, bool undead) {
-    const Cell& cell = sector.cells[t.x][t.y];
-    if (cell.elevation == 3 || cell.elevation == -3) [[unlikely]]
-        return creatureMayEnter(table, movePosition(t, 0, 0, cell.elevation / 3), flying, false);
-    return groundAllows(cell.terrain, flying, undead) && !creatureOnSquare(sector, t);
+    const int32_t elevation = sector.cells[t.x][t.y].elevation;
+    if (elevation == 3 || elevation == -3) [[unlikely]]
+        return mayEnterThroughOpening(table, t, elevation, flying);
+    return groundLets(sector, t, flying, undead);
 }
 
 void moveCreature(LevelRecord& level, Creature& creature, Range xs, Range ys, bool trail,

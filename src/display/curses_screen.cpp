@@ -332,4 +332,12 @@ void CursesScreen::discardTypedAhead() {
     if (active) flushinp();
 }
 
+std::optional<int> CursesScreen::readKeyWithin(int milliseconds) {
+    int k = keyWithin(milliseconds);
+    if (k == ERR) return std::nullopt;
+    // Handed back, so that readKey turns it into the game's key as ever.
+    check(ungetch(k));
+    return readKey();
+}
+
 } // namespace dunvale

@@ -3,6 +3,7 @@
 #include "display/screen.h"
 
 #include <array>
+#include <optional>
 
 namespace dunvale {
 
@@ -16,6 +17,10 @@ struct CursesScreen : Terminal {
     void refresh() override;
     int readKey() override;
     void discardTypedAhead() override;
+    // Waits at most `milliseconds` for a key, as readKey reads it; nothing
+    // when none came in time or a signal cut the wait short. Lets a recording
+    // play on while the viewer's keys are watched for.
+    std::optional<int> readKeyWithin(int milliseconds);
 
   private:
     struct ShadowCell {

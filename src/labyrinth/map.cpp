@@ -25,6 +25,14 @@ size_t bucketOf(SectorCoord c) {
     return static_cast<size_t>(bucket);
 }
 
+// The slot for c in a table or a const table.
+template <typename Table> auto slotIn(Table& table, SectorCoord c) {
+    auto& bucket = table.buckets[bucketOf(c)];
+    auto found = std::find_if(bucket.begin(), bucket.end(),
+                              [&](const SectorSlot& slot) { return slot.coord == c; });
+    return found == bucket.end() ? nullptr : &*found;
+}
+
 void remember(SectorTable& table, SectorCoord c, Sector* sector) {
     table.recent[detail::recentIndex(c)] = RecentSector{c, sector};
 }
@@ -50,18 +58,20 @@ int32_t sectorHash(SectorCoord c) {
 }
 
 SectorSlot* findSlot(SectorTable& table, SectorCoord c) {
-    for (SectorSlot& slot : table.buckets[bucketOf(c)])
-        if (slot.coord == c) return &slot;
-    return nullptr;
+    return slotIn(table, c);
+}
+
+const SectorSlot* findSlot(const SectorTable& table, SectorCoord c) {
+    return slotIn(table, c);
 }
 
 bool hasSlot(const SectorTable& table, SectorCoord c) {
-    return findSlot(const_cast<SectorTable&>(table), c) != nullptr;
+    return findSlot(table, c) != nullptr;
 }
 
 bool isInMemory(const SectorTable& table, SectorCoord c) {
     if (detail::recentSector(table, c) != nullptr) return true;
-    const SectorSlot* slot = findSlot(const_cast<SectorTable&>(table), c);
+    const SectorSlot* slot = findSlot(table, c);
     return slot != nullptr && slot->sector != nullptr;
 }
 

@@ -83,6 +83,12 @@ struct Sector {
         creatures.reserve(20);
         items.reserve(5);
     }
+    // A copy would share its creatures with the original: a sector is only
+    // ever moved.
+    Sector(const Sector&) = delete;
+    Sector& operator=(const Sector&) = delete;
+    Sector(Sector&&) = default;
+    Sector& operator=(Sector&&) = default;
 };
 
 // Field by field, creatures compared by value.
@@ -122,6 +128,7 @@ struct LevelRecord {
 int32_t sectorHash(SectorCoord c);
 
 SectorSlot* findSlot(SectorTable& table, SectorCoord c);
+const SectorSlot* findSlot(const SectorTable& table, SectorCoord c);
 bool hasSlot(const SectorTable& table, SectorCoord c);
 bool isInMemory(const SectorTable& table, SectorCoord c);
 namespace detail {

@@ -6,77 +6,12 @@
 #include "support/wrap.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
-#include <cstdlib>
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace dunvale {
 
 namespace {
-
-// ---- Names and files -------------------------------------------------------
-
-void checkNames(const std::string& directory, const std::string& id) {
-    if (id.find("..") != std::string::npos)
-        raiseError("Directory is not safe", errorCode::valueOutOfRange);
-    if (id.find('/') != std::string::npos)
-        raiseError("Object id is not safe", errorCode::valueOutOfRange);
-    if (directory.find("..") != std::string::npos)
-        raiseError("Directory is not safe", errorCode::valueOutOfRange);
-}
-
-// One level only: the home directory itself must exist. Private to the user,
-// since it holds the whole labyrinth of a game in progress.
-void ensureDirectory(const std::string& directory) {
-    if (mkdir(directory.c_str(), 0700) != 0 && errno != EEXIST)
-        raiseError("File Error: " + directory, errorCode::fileError);
-}
-
-[[noreturn]] void fileFailure(const char* what, const std::string& path) {
-    raiseError(std::string(what) + path, errorCode::fileError);
-}
-
-struct FileCloser {
-    int fd;
-    ~FileCloser() {
-        if (fd >= 0) close(fd);
-    }
-};
-
-bool writeAll(int fd, const std::string& content) {
-    size_t written = 0;
-    while (written < content.size()) {
-        ssize_t n = write(fd, content.data() + written, content.size() - written);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        written += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-// The sector file at `path`, opened for writing from its start. An earlier
-// file is reused, which spares the file system a new file on every store;
-// anything else at the name (a link, a pipe, a file with other names) is
-// removed and replaced by a new file, never followed or written through.
-int openSectorFile(const std::string& path, off_t& earlierSize) {
-    earlierSize = 0;
-    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
-    if (fd >= 0) {
-        struct stat status {};
-        if (fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_nlink == 1) {
-            earlierSize = status.st_size;
-            return fd;
-        }
-        close(fd);
-    }
-    if (unlink(path.c_str()) != 0 && errno != ENOENT) return -1;
-    return open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-}
 
 // ---- Sector to text --------------------------------------------------------
 
@@ -266,6 +201,15 @@ constexpr int32_t directions = 4;
 constexpr int32_t itemClasses = 5;
 constexpr int32_t sectorKinds = 7;
 
+// Play keeps a sector's lists far below these. A new sector gets two to five
+// creatures and one find; then come at most one wandering creature in a
+// hundred turns, a vampire's wraiths, and what the player drops, ten items
+// at a time. So a thousand, ten for every square, is never reached, and a
+// doctored file cannot make each creature's look at its neighbours scan tens
+// of thousands of others every turn.
+constexpr size_t maxSectorCreatures = 1000;
+constexpr size_t maxSectorItems = 1000;
+
 // Reads a decoded document as a Sector, checking every shape. Each value
 // visited is counted: back-references may share parts of a document, but
 // never expand it beyond the values it holds.
@@ -395,12 +339,16 @@ struct SectorReader {
                 sector->cells[x][y] = cell(column[y]);
         }
         sector->visited = whole(f[1]);
-        for (NodeIndex c : array(f[2]))
+        const auto& creatures = array(f[2]);
+        if (creatures.size() > maxSectorCreatures) mismatch();
+        for (NodeIndex c : creatures)
             sector->creatures.push_back(creature(c));
         sector->kind = choice<SectorKind>(f[3], sectorKinds);
         sector->upLink = link(f[4]);
         sector->downLink = link(f[5]);
-        for (NodeIndex i : array(f[6]))
+        const auto& items = array(f[6]);
+        if (items.size() > maxSectorItems) mismatch();
+        for (NodeIndex i : items)
             sector->items.push_back(floorItem(i));
         return sector;
     }
@@ -533,6 +481,13 @@ struct WrittenSectorReader {
 
     void end() { expect(']'); }
 
+    // Whether a list of `length` elements so far may take one more.
+    bool mayGrow(size_t length, size_t most) {
+        if (length < most) return true;
+        giveUp();
+        return false;
+    }
+
     void cell(Cell& cell) {
         record(4);
         cell.terrain = choice<Terrain>(terrainKinds);
@@ -622,14 +577,14 @@ struct WrittenSectorReader {
         end();
         sector->visited = whole();
         beginArray();
-        while (more())
+        while (more() && mayGrow(sector->creatures.size(), maxSectorCreatures))
             sector->creatures.push_back(creature());
         end();
         sector->kind = choice<SectorKind>(sectorKinds);
         sector->upLink = link();
         sector->downLink = link();
         beginArray();
-        while (more())
+        while (more() && mayGrow(sector->items.size(), maxSectorItems))
             sector->items.push_back(floorItem());
         end();
         end();
@@ -640,12 +595,6 @@ struct WrittenSectorReader {
 
 } // namespace
 
-std::string storeDirectory() {
-    const char* home = std::getenv("HOME");
-    std::string base = home != nullptr && *home != '\0' ? home : ".";
-    return base + "/.dunvale/";
-}
-
 std::string objectId(SectorCoord c) {
     return std::string("S").append(std::to_string(c.sx)) + "_" + std::to_string(c.sy) + "_" +
            std::to_string(c.sz);
@@ -653,61 +602,6 @@ std::string objectId(SectorCoord c) {
 
 int32_t storeKey(SectorCoord c) {
     return wrapAdd(wrapAdd(c.sx, c.sy), c.sz);
-}
-
-std::optional<std::string> cacheGet(const std::string& directory, const std::string& id) {
-    checkNames(directory, id);
-    ensureDirectory(directory);
-    const std::string path = directory + id;
-    // No link is followed, and a pipe planted at the name cannot block.
-    FileCloser file{open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
-    if (file.fd < 0) {
-        if (errno == ENOENT) return std::nullopt;
-        fileFailure("Couldn't read file ", path);
-    }
-    struct stat status {};
-    if (fstat(file.fd, &status) != 0 || !S_ISREG(status.st_mode))
-        fileFailure("Couldn't read file ", path);
-    if (static_cast<uint64_t>(status.st_size) > maxValueText) raiseValueTooLarge();
-    std::string content;
-    content.reserve(static_cast<size_t>(status.st_size));
-    char buffer[65536];
-    for (;;) {
-        ssize_t n = read(file.fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) fileFailure("Couldn't read file ", path);
-        if (n == 0) break;
-        // The file may have grown since it was measured.
-        if (content.size() + static_cast<size_t>(n) > maxValueText) raiseValueTooLarge();
-        content.append(buffer, static_cast<size_t>(n));
-    }
-    return content;
-}
-
-void cachePut(const std::string& directory, const std::string& id, const std::string& content) {
-    checkNames(directory, id);
-    ensureDirectory(directory);
-    const std::string path = directory + id;
-    // Written over the earlier file in place: the store is the running game's
-    // own, read only by it, and a file that could not be written whole is
-    // removed so that no half sector is ever read back.
-    off_t earlierSize = 0;
-    int fd = openSectorFile(path, earlierSize);
-    if (fd < 0) fileFailure("Couldn't write file ", path);
-    const auto size = static_cast<off_t>(content.size());
-    bool written = writeAll(fd, content) && (earlierSize <= size || ftruncate(fd, size) == 0);
-    bool closed = close(fd) == 0;
-    if (!written || !closed) {
-        unlink(path.c_str());
-        fileFailure("Couldn't write file ", path);
-    }
-}
-
-void cacheDelete(const std::string& directory, const std::string& id) {
-    checkNames(directory, id);
-    ensureDirectory(directory);
-    const std::string path = directory + id;
-    if (unlink(path.c_str()) != 0 && errno != ENOENT) fileFailure("Couldn't delete file ", path);
 }
 
 std::string encodeSector(const Sector& sector, int32_t key) {
@@ -746,7 +640,13 @@ void evict(SectorTable& table, SectorCoord c) {
 Sector* loadSector(SectorTable& table, SectorCoord c) {
     std::optional<std::string> content = cacheGet(table.storeDirectory, objectId(c));
     if (!content) return nullptr;
-    return &putSector(table, c, decodeSector(*content, storeKey(c)));
+    std::unique_ptr<Sector> sector = decodeSector(*content, storeKey(c));
+    // A creature is listed by the sector it stands in; one listed anywhere
+    // else could not be seen or struck, and would still strike.
+    for (const auto& creature : sector->creatures)
+        if (creature->position.sector != c)
+            raiseError("Invalid value to unmarshall", errorCode::invalidUnmarshall);
+    return &putSector(table, c, std::move(sector));
 }
 
 void evictFarSectors(SectorTable& table, SectorCoord c) {
@@ -768,21 +668,6 @@ void makeCurrent(SectorTable& table, SectorCoord c) {
     };
     for (SectorCoord neighbour : neighbours)
         ensureSector(table, neighbour, Generator::MazeChooser);
-}
-
-void clearStore(const std::string& directory) {
-    DIR* listing = opendir(directory.c_str());
-    if (listing == nullptr) {
-        // A game that never stored a sector has no directory to clear.
-        if (errno == ENOENT) return;
-        fileFailure("Couldn't list directory ", directory);
-    }
-    std::vector<std::string> names;
-    while (const dirent* entry = readdir(listing))
-        names.emplace_back(entry->d_name);
-    closedir(listing);
-    for (const std::string& name : names)
-        if (name.starts_with("S")) cacheDelete(directory, name);
 }
 
 } // namespace dunvale

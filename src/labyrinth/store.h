@@ -2,6 +2,7 @@
 // The sector store: sectors far from the player live as files in a private
 // per-user directory, HOME/.dunvale/, one file per sector.
 #include "labyrinth/sector.h"
+#include "labyrinth/store_files.h"
 
 #include <memory>
 #include <optional>
@@ -10,18 +11,10 @@
 
 namespace dunvale {
 
-// HOME + "/.dunvale/", with "." for an unset or empty HOME.
-std::string storeDirectory();
 // "S" sx "_" sy "_" sz, e.g. S-3_1_-2.
 std::string objectId(SectorCoord c);
 // sx + sy + sz, wrapping.
 int32_t storeKey(SectorCoord c);
-
-// The per-user cache. Each checks the names first ("Directory is not safe",
-// "Object id is not safe", code 1000) and creates the directory if needed.
-std::optional<std::string> cacheGet(const std::string& directory, const std::string& id);
-void cachePut(const std::string& directory, const std::string& id, const std::string& content);
-void cacheDelete(const std::string& directory, const std::string& id);
 
 // A Sector in the serialised value form, and back. Reading takes untrusted
 // bytes: anything malformed raises one of the unmarshalling errors.
@@ -47,8 +40,5 @@ Sector* loadSector(SectorTable& table, SectorCoord c);
 void evictFarSectors(SectorTable& table, SectorCoord c);
 // Evicts far sectors and makes sure the eight neighbours of c exist.
 void makeCurrent(SectorTable& table, SectorCoord c);
-// Deletes every "S" file of the store directory; a missing directory holds
-// nothing to clear.
-void clearStore(const std::string& directory);
 
 } // namespace dunvale

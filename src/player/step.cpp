@@ -48,9 +48,25 @@ bool springTrap(LevelRecord& level, Player& player, Cell& target, Position from,
     raiseMissingCase();
 }
 
+// The player reaches `to`: a new sector is made current first, and what lies
+// on the square is named.
+void arrive(LevelRecord& level, Player& player, Position to, bool sectorChanges) {
+    if (sectorChanges) {
+        evictFarSectors(level.sectors, to.sector);
+        enterSector(level, player, to);
+    }
+    player.position = to;
+    if (std::optional<Item> item = itemAt(level.sectors, to)) {
+        if (item->itemClass == ItemClass::Treasure)
+            postMessage(0, "There is some treasure here.");
+        else
+            postMessage(0, "There is a " + itemName(*item) + " here.");
+    }
+}
+
 } // namespace
 
-int32_t step(LevelRecord& level, Player& player, int32_t dx, int32_t dy, int32_t falling) {
+ActionResult step(LevelRecord& level, Player& player, int32_t dx, int32_t dy, int32_t falling) {
     SectorTable& table = level.sectors;
     const Position from = player.position;
     Position to = movePosition(from, dx, dy, 0);
@@ -59,8 +75,7 @@ int32_t step(LevelRecord& level, Player& player, int32_t dx, int32_t dy, int32_t
 
     if (wrapSub(target->elevation, fromElevation) > 2) {
         postMessage(0, "You can't climb that.");
-        showPendingMessages();
-        return 0;
+        return {0, true};
     }
 
     int32_t drop = 0;
@@ -79,19 +94,17 @@ int32_t step(LevelRecord& level, Player& player, int32_t dx, int32_t dy, int32_t
     if (std::shared_ptr<Creature> creature = creatureAt(table, to)) {
         if (falling == 1) {
             postMessage(0, "You jump back just in time!");
-            showPendingMessages();
-            return 1;
+            return {1, true};
         }
         if (drop == 1) {
             postMessage(0, "It's too far below you to attack.");
-            showPendingMessages();
-            return 0;
+            return {0, true};
         }
         playerAttacks(*creature, player, level);
-        return 1;
+        return {1};
     }
 
-    if (!isOpenSquare(*target)) return 0;
+    if (!isOpenSquare(*target)) return {};
 
     if (target->terrain == Terrain::Trapdoor) {
         target->elevation = -3;
@@ -102,25 +115,14 @@ int32_t step(LevelRecord& level, Player& player, int32_t dx, int32_t dy, int32_t
     }
 
     if (drop == 0) {
-        if (springTrap(level, player, *target, from, to)) return 1;
+        if (springTrap(level, player, *target, from, to)) return {1};
     } else {
         postMessage(0, "You jump down.");
         player.energy = wrapSub(player.energy, 1);
     }
 
-    if (sectorChanges) {
-        evictFarSectors(table, to.sector);
-        enterSector(level, player, to);
-    }
-    player.position = to;
-
-    if (std::optional<Item> item = itemAt(table, to)) {
-        if (item->itemClass == ItemClass::Treasure)
-            postMessage(0, "There is some treasure here.");
-        else
-            postMessage(0, "There is a " + itemName(*item) + " here.");
-    }
-    return 1;
+    arrive(level, player, to, sectorChanges);
+    return {1};
 }
 
 void putSmokeAround(LevelRecord& level, Position p) {

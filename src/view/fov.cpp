@@ -78,13 +78,17 @@ struct Evaluation {
 
 } // namespace
 
-ViewSquare& ViewGrid::at(int32_t dx, int32_t dy) {
+size_t ViewGrid::indexOf(int32_t dx, int32_t dy) const {
     size_t side = static_cast<size_t>(2 * radius + 1);
-    return squares[static_cast<size_t>(radius + dy) * side + static_cast<size_t>(radius + dx)];
+    return static_cast<size_t>(radius + dy) * side + static_cast<size_t>(radius + dx);
+}
+
+ViewSquare& ViewGrid::at(int32_t dx, int32_t dy) {
+    return squares[indexOf(dx, dy)];
 }
 
 const ViewSquare& ViewGrid::at(int32_t dx, int32_t dy) const {
-    return const_cast<ViewGrid&>(*this).at(dx, dy);
+    return squares[indexOf(dx, dy)];
 }
 
 bool isVisible(ViewState state) {

@@ -32,6 +32,7 @@ struct ViewGrid {
 
     ViewSquare& at(int32_t dx, int32_t dy);
     const ViewSquare& at(int32_t dx, int32_t dy) const;
+    size_t indexOf(int32_t dx, int32_t dy) const;
 };
 
 // Corner, OpaqueSeen, ClearSeen and Viewer squares are stamped as seen.

@@ -1,6 +1,8 @@
 // The real game in a real terminal (tmux): terminals it cannot use, resizes
-// during play, colours, keypad and other keys, signals and the ending; the
-// terminal is left clean every time.
+// during play, colours, keypad and other keys, signals and the ending, the
+// terminal left clean every time; recordings made and played back there.
+#include "test_support.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -9,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -40,8 +43,11 @@ void pause(int milliseconds) {
 struct TmuxGame {
     std::string tmuxCommand = newTmuxCommand();
     std::string home;
-    // environment: words before the game's command, such as "TERM=screen".
-    explicit TmuxGame(int columns, int rows, const std::string& environment = "") {
+    // The game runs in `home` (also its HOME) with `arguments`, and keeps its
+    // temporary files in home/tmp. `environment`: words before the game's
+    // command, such as "TERM=screen".
+    explicit TmuxGame(int columns, int rows, const std::string& arguments = "",
+                      const std::string& environment = "") {
         char pattern[] = "/tmp/dunvale-tmux-XXXXXX";
         home = mkdtemp(pattern);
         // After the game: its exit status and whether the terminal is back in
@@ -50,10 +56,12 @@ struct TmuxGame {
         FILE* out = fopen(script.c_str(), "w");
         if (out != nullptr) {
             fprintf(out,
-                    "trap true INT\necho $$ > %s/shell.pid\n%s HOME=%s %s\necho EXIT=$?\n"
+                    "trap true INT\necho $$ > %s/shell.pid\ncd %s\nmkdir tmp\n"
+                    "%s HOME=$PWD TMPDIR=$PWD/tmp %s %s\necho EXIT=$?\n"
                     "stty -a | grep -o -e ' ixon' -e ' icanon' -e ' echo ' | tr -d '\\n'\n"
                     "echo\necho DONE\nsleep 60\n",
-                    home.c_str(), environment.c_str(), home.c_str(), DUNVALE_GAME_PATH);
+                    home.c_str(), home.c_str(), environment.c_str(), DUNVALE_GAME_PATH,
+                    arguments.c_str());
             fclose(out);
         }
         run(tmuxCommand + " new-session -d -s game -x " + std::to_string(columns) + " -y " +
@@ -139,7 +147,7 @@ TEST(RealTerminal, AnUnusableTerminalIsRefusedCleanly) {
              Case{"TERM=nonsense", 79, 24, "Curses error: unknown terminal type \"nonsense\"",
                   "EXIT=0"},
          }) {
-        TmuxGame game(c.columns, c.rows, c.environment);
+        TmuxGame game(c.columns, c.rows, "", c.environment);
         std::string s = game.waitFor("DONE");
         EXPECT_NE(s.find(c.report), std::string::npos) << c.environment << "\n" << s;
         EXPECT_NE(s.find(c.status), std::string::npos) << c.environment << "\n" << s;
@@ -183,7 +191,7 @@ TEST(RealTerminal, BrightColoursAreBrightWhereTheTerminalHasThem) {
     };
     for (const Case& c :
          {Case{"TERM=xterm-256color", "\033[1m\033[90m"}, Case{"TERM=screen", "\033[1m\033[30m"}}) {
-        TmuxGame game(79, 24, c.environment);
+        TmuxGame game(79, 24, "", c.environment);
         game.waitFor("Good luck!");
         std::string s = game.screen("-e");
         EXPECT_EQ(s.rfind(c.frame, 0), 0u) << c.environment << "\n" << s.substr(0, 40);
@@ -233,7 +241,7 @@ TEST(RealTerminal, KeypadKeysMoveAndOtherSequencesDoNothing) {
         {"C-s", false, 0, 0},         {"C-q", false, 0, 0},
     };
     for (const char* environment : {"TERM=tmux-256color", "TERM=xterm-256color"}) {
-        TmuxGame game(79, 24, environment);
+        TmuxGame game(79, 24, "", environment);
         game.waitFor("Good luck!");
         int shown = 0;
         for (const Case& c : cases) {
@@ -287,6 +295,89 @@ TEST(RealTerminal, EscapeActsAtOnceAndTheGameEndsCleanly) {
     std::string s = game.waitFor("DONE");
     EXPECT_NE(s.find("EXIT=0"), std::string::npos) << s;
     EXPECT_NE(s.find(" ixon icanon echo"), std::string::npos) << s;
+}
+
+std::string fileText(const std::string& path) {
+    std::ifstream in(path);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+// The first `rows` lines of a text.
+std::string firstRows(const std::string& text, int rows) {
+    size_t at = 0;
+    for (int row = 0; row < rows && at < text.size(); ++row) {
+        size_t end = text.find('\n', at);
+        at = end == std::string::npos ? text.size() : end + 1;
+    }
+    return text.substr(0, at);
+}
+
+// The screen rows the replay tool prints for a recording.
+std::string replayedScreen(const std::string& recording, int rows) {
+    return firstRows(run(std::string(DUNVALE_REPLAY_PATH) + " --recording " + recording), rows);
+}
+
+TEST(RealTerminal, AKilledRecordedGameReplaysToItsLastKey) {
+    if (!haveTmux()) GTEST_SKIP() << "tmux is not installed";
+    TmuxGame game(79, 24, "--seed 77 --record game.rec");
+    game.waitFor("Good luck!");
+    game.keys("l l k");
+    // A change of size is no key of the game: it is not recorded. Keys typed
+    // while the terminal is too small are not obeyed, so the next ones wait
+    // for the whole screen.
+    game.resize(60, 20);
+    game.waitFor("dunvale needs a terminal");
+    game.resize(79, 24);
+    game.waitFor("Current status (F3)");
+    game.keys("'<' F3 Up j w");
+    const std::string recording = game.home + "/game.rec";
+    const std::string expected = "dunvale recording 1\nseed 77 chosen\nllk<lt><F3><Up>jw";
+    for (int i = 0; i < 40 && fileText(recording) != expected; ++i)
+        pause(100);
+    pause(300);
+    std::string screen = game.screen();
+    run("pkill -KILL -P $(cat " + game.home + "/shell.pid)");
+    game.waitFor("EXIT=137");
+    EXPECT_EQ(fileText(recording), expected);
+    EXPECT_EQ(replayedScreen(recording, 24), screen);
+}
+
+TEST(RealTerminal, PlaybackShowsTheGameAndStops) {
+    if (!haveTmux()) GTEST_SKIP() << "tmux is not installed";
+    struct Case {
+        const char* delay;
+        std::vector<std::string> steps; // keys to send, or "=TEXT" to wait for TEXT
+        const char* status;
+    };
+    const Case cases[] = {
+        {"0", {"=End of recording", "x"}, "EXIT=0"},
+        {"5000", {"=Good luck!", "Space", "=Paused", "q"}, "EXIT=0"},
+        {"5000", {"=Good luck!", "C-c"}, "EXIT=130"},
+    };
+    dunvale::testing::TempDir folder;
+    const std::string recording = folder.path.string() + "/game.rec";
+    std::ofstream(recording) << "dunvale recording 1\nseed 77 chosen\nllkj\nQxx\n";
+    for (const Case& c : cases) {
+        TmuxGame game(79, 24, std::string("--replay ") + recording + " --delay " + c.delay);
+        std::string screen;
+        for (const std::string& step : c.steps)
+            if (step[0] == '=')
+                screen = game.waitFor(step.substr(1));
+            else
+                game.keys(step);
+        if (std::string(c.delay) == "0") {
+            // Row 24 holds the notice.
+            EXPECT_EQ(firstRows(screen, 23), replayedScreen(recording, 23)) << screen;
+            EXPECT_NE(screen.find("+-Seed 77---"), std::string::npos) << screen;
+        }
+        std::string after = game.waitFor("DONE");
+        EXPECT_NE(after.find(c.status), std::string::npos) << c.status << "\n" << after;
+        EXPECT_NE(after.find(" icanon echo"), std::string::npos) << after;
+        EXPECT_TRUE(std::filesystem::is_empty(game.home + "/tmp")) << "temporary store left";
+        EXPECT_FALSE(std::filesystem::exists(game.home + "/.dunvale")) << "the player's store used";
+    }
 }
 
 } // namespace

@@ -383,6 +383,11 @@ TEST_F(CreatureTurn, OpeningsToOtherLevelsAreJudgedThereAsIfAlive) {
     // itself does not count, only the other level's list is read.
     s.add(at(down, 3, 3), CreatureKind::Bat, 1, 7);
     EXPECT_FALSE(creatureMayEnter(table, hole, true, false));
+    // Only doctored files put an opening over an opening: the square there is
+    // judged by its ground all the same, and the test ends.
+    s.cell(at(up, 6, 6)).elevation = -3;
+    EXPECT_TRUE(creatureMayEnter(table, opening, true, false));
+    s.cell(at(up, 6, 6)).elevation = 0;
     s.add(opening, CreatureKind::Bat, 1, 8);
     s.cell(at(up, 6, 6)).terrain = Terrain::Wall;
     EXPECT_FALSE(creatureMayEnter(table, opening, true, true));

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <vector>
 
 namespace dunvale {
 namespace {
@@ -76,16 +77,31 @@ TEST(SectorTableRecent, SectorStoredAndLoadedBackIsFoundFresh) {
 }
 
 TEST(SectorTableRecent, FarEvictionForgetsEveryStoredSector) {
-    testing::TempDir temp;
-    auto level = testing::levelWith({{0, 0, 0}, {1, 0, 0}, {5, 0, 0}, {0, -4, 0}}, temp.slash());
-    SectorTable& table = level->sectors;
-    for (SectorCoord c : slotCoords(table))
-        ASSERT_NE(findSector(table, c), nullptr);
-    evictFarSectors(table, SectorCoord{0, 0, 0});
-    EXPECT_TRUE(isInMemory(table, SectorCoord{0, 0, 0}));
-    EXPECT_TRUE(isInMemory(table, SectorCoord{1, 0, 0}));
-    EXPECT_FALSE(isInMemory(table, SectorCoord{5, 0, 0}));
-    EXPECT_FALSE(isInMemory(table, SectorCoord{0, -4, 0}));
+    // Around each centre: the sectors kept in memory, then those stored. The
+    // sector numbers wrap, so the two ends of their range are neighbours.
+    constexpr int32_t max = INT32_MAX;
+    constexpr int32_t min = INT32_MIN;
+    struct Case {
+        SectorCoord centre;
+        std::vector<SectorCoord> kept, stored;
+    };
+    const Case cases[] = {
+        {{0, 0, 0}, {{0, 0, 0}, {1, 0, 0}}, {{5, 0, 0}, {0, -4, 0}}},
+        {{max, 0, 0}, {{min, 0, 0}, {max - 1, 1, 0}}, {{min + 1, 0, 0}, {max - 2, 0, 0}}},
+        {{0, min, min}, {{0, max, max}, {1, min, min}}, {{0, max - 1, min}, {0, min, min + 2}}},
+    };
+    for (const Case& c : cases) {
+        testing::TempDir temp;
+        std::vector<SectorCoord> all = c.kept;
+        all.insert(all.end(), c.stored.begin(), c.stored.end());
+        auto level = testing::levelWith(all, temp.slash());
+        SectorTable& table = level->sectors;
+        evictFarSectors(table, c.centre);
+        for (SectorCoord k : c.kept)
+            EXPECT_TRUE(isInMemory(table, k)) << k.sx << "," << k.sy << "," << k.sz;
+        for (SectorCoord s : c.stored)
+            EXPECT_FALSE(isInMemory(table, s)) << s.sx << "," << s.sy << "," << s.sz;
+    }
 }
 
 } // namespace

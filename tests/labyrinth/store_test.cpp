@@ -72,8 +72,9 @@ bool sameState(const RandomState& a, const RandomState& b) {
     return a.ring == b.ring && a.write == b.write && a.previous == b.previous && a.far == b.far;
 }
 
-// A sector that sets every field to something other than its starting value.
-std::unique_ptr<Sector> richSector() {
+// A sector that sets every field to something other than its starting value;
+// its creatures stand in the sector `home`.
+std::unique_ptr<Sector> richSector(SectorCoord home = {-4, 7, INT32_MIN}) {
     auto sector = testing::filledSector(Terrain::Floor, SectorKind::SpiralStaircase);
     const Terrain terrains[] = {Terrain::Wall,    Terrain::Floor,        Terrain::Trapdoor,
                                 Terrain::GasTrap, Terrain::TeleportTrap, Terrain::SmokeTrap};
@@ -88,7 +89,7 @@ std::unique_ptr<Sector> richSector() {
     sector->cells[9][0].elevation = -3;
     sector->cells[0][9].elevation = 3;
     sector->visited = 1;
-    Position at{{-4, 7, INT32_MIN}, 9, 0};
+    Position at{home, 9, 0};
     sector->creatures.push_back(
         std::make_shared<Creature>(Creature{12, at, 8, 64, 300, CreatureKind::Vampire}));
     at.x = 0;
@@ -472,7 +473,7 @@ TEST(SectorStore, StoredSectorComesBackWithItsChanges) {
     auto level = testing::levelWith({}, temp.slash());
     SectorTable& table = level->sectors;
     const SectorCoord c{-1, 0, 2};
-    putSector(table, c, richSector());
+    putSector(table, c, richSector(c));
 
     storeSector(table, c);
     EXPECT_TRUE(hasSlot(table, c));
@@ -484,7 +485,7 @@ TEST(SectorStore, StoredSectorComesBackWithItsChanges) {
     Sector* loaded = findSector(table, c);
     ASSERT_NE(loaded, nullptr);
     EXPECT_TRUE(isInMemory(table, c));
-    EXPECT_TRUE(sameSector(*loaded, *richSector()));
+    EXPECT_TRUE(sameSector(*loaded, *richSector(c)));
 
     loaded->cells[4][4].lastSeen = 77;
     removeItemAt(table, Position{c, 3, 3});
@@ -512,17 +513,47 @@ TEST(SectorStore, SameKeyDifferentFiles) {
     EXPECT_EQ(findSector(table, south)->cells[5][5].terrain, Terrain::Wall);
 }
 
-TEST(SectorStore, FileOfAnotherKeyIsRefused) {
-    TempDir temp;
-    auto level = testing::levelWith({}, temp.slash());
-    SectorTable& table = level->sectors;
+TEST(SectorStore, DoctoredFilesAreRefused) {
     const SectorCoord c{1, 0, 0};
-    // Sector (2, 0, 0)'s file, key 2, copied under the name of (1, 0, 0).
-    writeFile(temp.slash() + objectId(c), encodeSector(Sector{}, 2));
-    markStored(table, c);
-    Failure failure = failureOf([&] { findSector(table, c); });
-    EXPECT_EQ(failure.message, "Invalid unmarshalling id");
-    EXPECT_EQ(failure.code, 253);
+    // Lists far longer than play makes, and a creature listed by a sector it
+    // does not stand in.
+    auto crowd = [&](size_t creatures, size_t items, SectorCoord standing) {
+        Sector sector;
+        for (size_t i = 0; i < creatures; ++i)
+            sector.creatures.push_back(std::make_shared<Creature>(
+                Creature{1, Position{standing, 5, 5}, 1, 1, 0, CreatureKind::Bat}));
+        sector.items.assign(items, FloorItem{Item{ItemClass::Treasure, 1}, 5, 5});
+        return sector;
+    };
+    struct Case {
+        Sector sector;
+        int32_t key;
+        std::string message; // empty: the file loads
+        int32_t code;
+    };
+    const Case cases[] = {
+        // Sector (2, 0, 0)'s file, key 2, copied under the name of (1, 0, 0).
+        {Sector{}, 2, "Invalid unmarshalling id", 253},
+        {crowd(1000, 1000, c), 1, "", 0},
+        {crowd(1001, 0, c), 1, "Invalid value to unmarshall", 254},
+        {crowd(0, 1001, c), 1, "Invalid value to unmarshall", 254},
+        {crowd(1, 0, {0, 0, 0}), 1, "Invalid value to unmarshall", 254},
+    };
+    for (const Case& doctored : cases) {
+        TempDir temp;
+        auto level = testing::levelWith({}, temp.slash());
+        SectorTable& table = level->sectors;
+        writeFile(temp.slash() + objectId(c), encodeSector(doctored.sector, doctored.key));
+        markStored(table, c);
+        if (doctored.message.empty()) {
+            ASSERT_NE(findSector(table, c), nullptr);
+            continue;
+        }
+        Failure failure = failureOf([&] { findSector(table, c); });
+        EXPECT_EQ(failure.message, doctored.message) << doctored.sector.creatures.size();
+        EXPECT_EQ(failure.code, doctored.code);
+        EXPECT_FALSE(isInMemory(table, c));
+    }
 }
 
 TEST(SectorStore, MissingFileLoadsAsNothing) {

@@ -1,4 +1,4 @@
-#include "player/item_commands.h"
+#include "display/item_prompts.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -51,7 +51,7 @@ std::string written(const std::string& text, char code) {
 
 TEST_F(ItemCommandsTest, SelectionPromptsCancelOnAnyOtherKey) {
     const std::vector<std::pair<Command, std::string>> commands{
-        {useItem, "use"}, {dropItem, "drop"}, {equipItem, "equip"}};
+        {useCommand, "use"}, {dropCommand, "drop"}, {equipCommand, "equip"}};
     for (const auto& [command, verb] : commands) {
         player.inventory[0] = dagger;
         player.inventory[1] = healingPotion;
@@ -69,13 +69,13 @@ TEST_F(ItemCommandsTest, SelectionPromptsCancelOnAnyOtherKey) {
 }
 
 TEST_F(ItemCommandsTest, EmptySlotIsSilentForUseAndDropButNotForEquip) {
-    EXPECT_EQ(run(useItem, '7'), 0);
+    EXPECT_EQ(run(useCommand, '7'), 0);
     EXPECT_TRUE(messageQueue().empty());
     EXPECT_EQ(fixture.terminal.row(18), "");
-    EXPECT_EQ(run(dropItem, '7'), 0);
+    EXPECT_EQ(run(dropCommand, '7'), 0);
     EXPECT_TRUE(messageQueue().empty());
     EXPECT_TRUE(floor().empty());
-    EXPECT_EQ(run(equipItem, '7'), 0);
+    EXPECT_EQ(run(equipCommand, '7'), 0);
     EXPECT_TRUE(messageQueue().empty());
     EXPECT_EQ(fixture.terminal.row(17), "  You don't have that item.");
 }
@@ -84,12 +84,12 @@ TEST_F(ItemCommandsTest, UseDrinksOrReadsAndUsesTheItemUp) {
     player.energy = 40;
     player.inventory[2] = healingPotion;
     player.inventory[5] = protectionScroll;
-    EXPECT_EQ(run(useItem, '2'), 1);
+    EXPECT_EQ(run(useCommand, '2'), 1);
     EXPECT_EQ(player.energy, 70);
     EXPECT_FALSE(player.inventory[2]);
     EXPECT_EQ(fixture.messageTexts(), std::vector<std::string>{"You drink the healing potion."});
     messageQueue().clear();
-    EXPECT_EQ(run(useItem, '5'), 1);
+    EXPECT_EQ(run(useCommand, '5'), 1);
     EXPECT_FALSE(player.inventory[5]);
     ASSERT_EQ(player.effects.size(), 1u);
     EXPECT_EQ(player.effects[0].kind, EffectKind::Protection);
@@ -98,9 +98,9 @@ TEST_F(ItemCommandsTest, UseDrinksOrReadsAndUsesTheItemUp) {
 TEST_F(ItemCommandsTest, WeaponsAndArmourCannotBeUsedNorPotionsWorn) {
     player.inventory[0] = longSword;
     player.inventory[1] = healingPotion;
-    EXPECT_EQ(run(useItem, '0'), 0);
+    EXPECT_EQ(run(useCommand, '0'), 0);
     EXPECT_EQ(fixture.terminal.row(17), "  You can't use that.");
-    EXPECT_EQ(run(equipItem, '1'), 0);
+    EXPECT_EQ(run(equipCommand, '1'), 0);
     EXPECT_EQ(fixture.terminal.row(17), "  You can't equip that.");
     EXPECT_EQ(player.inventory[0], longSword);
     EXPECT_EQ(player.inventory[1], healingPotion);
@@ -111,8 +111,8 @@ TEST_F(ItemCommandsTest, DropLeavesItemsOnTheSquareInOrder) {
     player.position = Position{home, 3, 8};
     player.inventory[4] = dagger;
     player.inventory[6] = chainMail;
-    EXPECT_EQ(run(dropItem, '4'), 1);
-    EXPECT_EQ(run(dropItem, '6'), 1);
+    EXPECT_EQ(run(dropCommand, '4'), 1);
+    EXPECT_EQ(run(dropCommand, '6'), 1);
     EXPECT_FALSE(player.inventory[4]);
     EXPECT_FALSE(player.inventory[6]);
     EXPECT_EQ(floor(), (std::vector<FloorItem>{{dagger, 3, 8}, {chainMail, 3, 8}}));
@@ -143,7 +143,7 @@ TEST_F(ItemCommandsTest, EquipCostsAndSwaps) {
         player.inventory[6] = c.chosen;
         bool weapon = c.chosen.itemClass == ItemClass::Weapon;
         (weapon ? player.equipment.weapon : player.equipment.armour) = c.worn;
-        EXPECT_EQ(run(equipItem, '6'), c.turns) << itemName(c.chosen);
+        EXPECT_EQ(run(equipCommand, '6'), c.turns) << itemName(c.chosen);
         EXPECT_EQ((weapon ? player.equipment.weapon : player.equipment.armour), c.chosen);
         // What was worn before lands in the slot the new item came from.
         EXPECT_EQ(player.inventory[6], c.worn);
@@ -157,7 +157,7 @@ TEST_F(ItemCommandsTest, EquipShowsTheInventoryAndStatusPanels) {
     player.inventory[1] = dagger;
     player.inventory[2] = chainMail;
     player.inventory[3] = protectionScroll;
-    EXPECT_EQ(run(equipItem, 'q'), 0);
+    EXPECT_EQ(run(equipCommand, 'q'), 0);
     const VirtualScreen& screen = fixture.terminal;
     EXPECT_EQ(screen.row(2).substr(2, 16), "0:healing potion");
     // Cyan: '6' normal, 'G' bright; only weapons and armour stand out.
@@ -174,23 +174,23 @@ TEST_F(ItemCommandsTest, UseMarksPotionsAndScrollsDropMarksNothing) {
     player.inventory[0] = healingPotion;
     player.inventory[1] = dagger;
     player.inventory[3] = protectionScroll;
-    EXPECT_EQ(run(useItem, 'q'), 0);
+    EXPECT_EQ(run(useCommand, 'q'), 0);
     const VirtualScreen& screen = fixture.terminal;
     EXPECT_EQ(screen.attributeRow(2).substr(2, 16), written("0:healing potion", 'G'));
     EXPECT_EQ(screen.attributeRow(3).substr(2, 8), std::string(8, '6'));
     EXPECT_EQ(screen.attributeRow(5).substr(2, 19), written("3:protection scroll", 'G'));
     EXPECT_EQ(screen.row(1).find("Current status"), std::string::npos);
-    EXPECT_EQ(run(dropItem, 'q'), 0);
+    EXPECT_EQ(run(dropCommand, 'q'), 0);
     EXPECT_EQ(screen.attributeRow(2).substr(2, 16), written("0:healing potion", '6'));
     EXPECT_EQ(screen.attributeRow(5).substr(2, 19), written("3:protection scroll", '6'));
 }
 
 TEST_F(ItemCommandsTest, UnequipWithNothingWornOrNoRoom) {
-    EXPECT_EQ(unequipItem(player, *level), 0);
+    EXPECT_EQ(unequipCommand(player, *level), 0);
     EXPECT_EQ(fixture.terminal.row(17), "  You have nothing equipped.");
     player.equipment.weapon = dagger;
     fillInventory();
-    EXPECT_EQ(unequipItem(player, *level), 0);
+    EXPECT_EQ(unequipCommand(player, *level), 0);
     EXPECT_EQ(fixture.terminal.row(17),
               "  You don't have free space in your inventory to unequip anything.");
     EXPECT_EQ(player.equipment.weapon, dagger);
@@ -200,12 +200,12 @@ TEST_F(ItemCommandsTest, UnequipWithNothingWornOrNoRoom) {
 TEST_F(ItemCommandsTest, UnequipWithOnlyAWeaponOffersOnlyTheWeapon) {
     player.equipment.weapon = longSword;
     player.inventory[0] = healingPotion;
-    EXPECT_EQ(run(unequipItem, 'a'), 0);
+    EXPECT_EQ(run(unequipCommand, 'a'), 0);
     EXPECT_EQ(fixture.terminal.row(17),
               "  To unwield your weapon, press 'w' ...or any other key to cancel.");
     EXPECT_EQ(fixture.terminal.row(18), "");
     EXPECT_EQ(player.equipment.weapon, longSword);
-    EXPECT_EQ(run(unequipItem, 'w'), 1);
+    EXPECT_EQ(run(unequipCommand, 'w'), 1);
     EXPECT_FALSE(player.equipment.weapon);
     EXPECT_EQ(player.inventory[1], longSword);
     EXPECT_TRUE(messageQueue().empty());
@@ -216,27 +216,27 @@ TEST_F(ItemCommandsTest, UnequipArmourTakesItsTime) {
     player.equipment.armour = plateMail;
     player.inventory[0] = healingPotion;
     player.inventory[1] = healingPotion;
-    EXPECT_EQ(run(unequipItem, 'a'), 7);
+    EXPECT_EQ(run(unequipCommand, 'a'), 7);
     EXPECT_EQ(fixture.terminal.row(17),
               "  To unwield your weapon, press 'w' To unequip your armour, press 'a'");
     EXPECT_EQ(fixture.terminal.row(18), "  ...or any other key to cancel.");
     EXPECT_FALSE(player.equipment.armour);
     EXPECT_EQ(player.equipment.weapon, knife);
     EXPECT_EQ(player.inventory[2], plateMail);
-    EXPECT_EQ(run(unequipItem, 'W'), 0);
+    EXPECT_EQ(run(unequipCommand, 'W'), 0);
     EXPECT_EQ(player.equipment.weapon, knife);
 }
 
 TEST_F(ItemCommandsTest, GetPicksUpTheFirstThingHere) {
     player.position = Position{home, 2, 2};
-    EXPECT_EQ(getItem(player, *level), 0);
+    EXPECT_EQ(pickUpCommand(player, *level), 0);
     EXPECT_EQ(fixture.messageTexts(), std::vector<std::string>{"There's nothing to pick up here."});
     messageQueue().clear();
     player.inventory[0] = knife;
     putItem(level->sectors, Position{home, 2, 3}, dagger);
     putItem(level->sectors, player.position, chainMail);
     putItem(level->sectors, player.position, healingPotion);
-    EXPECT_EQ(getItem(player, *level), 1);
+    EXPECT_EQ(pickUpCommand(player, *level), 1);
     EXPECT_EQ(player.inventory[1], chainMail);
     EXPECT_EQ(fixture.messageTexts(), std::vector<std::string>{"You get the chain mail."});
     EXPECT_EQ(floor(), (std::vector<FloorItem>{{dagger, 2, 3}, {healingPotion, 2, 2}}));
@@ -246,11 +246,11 @@ TEST_F(ItemCommandsTest, FullInventoryRefusesItemsButTakesTreasure) {
     fillInventory();
     player.treasure = 5;
     putItem(level->sectors, player.position, dagger);
-    EXPECT_EQ(getItem(player, *level), 0);
+    EXPECT_EQ(pickUpCommand(player, *level), 0);
     EXPECT_EQ(fixture.terminal.row(17), "  You don't have space in your inventory.");
     EXPECT_EQ(floor().size(), 1u);
     floor().insert(floor().begin(), FloorItem{Item{ItemClass::Treasure, 37}, 5, 5});
-    EXPECT_EQ(getItem(player, *level), 1);
+    EXPECT_EQ(pickUpCommand(player, *level), 1);
     EXPECT_EQ(player.treasure, 42);
     EXPECT_EQ(fixture.messageTexts(), std::vector<std::string>{"You get the treasure ($37)."});
     EXPECT_EQ(floor(), (std::vector<FloorItem>{{dagger, 5, 5}}));

@@ -65,12 +65,12 @@ TEST_F(PlayerMagic, PowerScrollWearsWithBlowsAndTime) {
     // A level-0 creature is always hit, for 1 at combat 0 unarmed.
     auto rat = addCreature(level->sectors, Position{home, 6, 5}, CreatureKind::GiantRat, 0);
     rat->health = 5000;
-    EXPECT_EQ(step(*level, player, 1, 0, 0), 1);
+    EXPECT_EQ(step(*level, player, 1, 0, 0).turns, 1);
     EXPECT_EQ(rat->health, 5000 - 1 - 900);
     EXPECT_EQ(player.effects, (Effects{{EffectKind::Might, 29}}));
     endOfTurnUpdate(player, *level);
     EXPECT_EQ(player.effects, (Effects{{EffectKind::Might, 28}}));
-    EXPECT_EQ(step(*level, player, 1, 0, 0), 1);
+    EXPECT_EQ(step(*level, player, 1, 0, 0).turns, 1);
     EXPECT_EQ(rat->health, 5000 - 901 - 1 - 784);
 }
 
@@ -201,6 +201,16 @@ TEST_F(PlayerMagic, TeleportLandsOnFreeFloorNearby) {
         EXPECT_EQ(creatureAt(level->sectors, p), nullptr);
         EXPECT_EQ(findSector(level->sectors, p.sector)->visited, 1);
     }
+}
+
+// The first draw moves along x, the second along y.
+TEST_F(PlayerMagic, TeleportDrawsTheEastWestOffsetFirst) {
+    TempDir store;
+    level = worldAround({home}, store.slash());
+    RandomGuard guard;
+    scriptDraws({13, 8}); // randomIn(-10, 10) gives 3, then -2
+    teleport(*level, player);
+    EXPECT_EQ(player.position, (Position{home, 8, 3}));
 }
 
 TEST_F(PlayerMagic, TeleportThroughALevelLinkTestsTheSquareThere) {

@@ -1,3 +1,4 @@
+#include "display/item_prompts.h"
 #include "player/magic.h"
 #include "player/step.h"
 #include "test_support.h"
@@ -31,7 +32,7 @@ class PlayerStep : public ::testing::Test {
     Cell& at(SectorCoord c, int32_t x, int32_t y) {
         return cellAt(level->sectors, Position{c, x, y});
     }
-    int32_t go(int32_t dx, int32_t dy) { return step(*level, player, dx, dy, 0); }
+    int32_t go(int32_t dx, int32_t dy) { return finishAction(step(*level, player, dx, dy, 0)); }
     // Where the player stands, its energy, the messages queued and, when
     // given, the line shown at once.
     void expectState(Position end, int32_t energy, const Texts& messages,

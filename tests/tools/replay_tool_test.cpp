@@ -1,4 +1,5 @@
-// The replay tool as a program: its arguments, exit status and output form.
+// The replay tool and the game as programs: their arguments, exit status and
+// output form.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -16,9 +17,9 @@ struct Result {
     std::vector<std::string> lines;
 };
 
-Result replayTool(const std::string& arguments) {
+Result runCommand(const std::string& program, const std::string& arguments) {
     Result result;
-    std::string command = std::string(DUNVALE_REPLAY_PATH) + " " + arguments + " 2>&1";
+    std::string command = program + " " + arguments + " 2>&1 </dev/null";
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) return result;
     std::string output;
@@ -33,15 +34,54 @@ Result replayTool(const std::string& arguments) {
     return result;
 }
 
+Result replayTool(const std::string& arguments) {
+    return runCommand(DUNVALE_REPLAY_PATH, arguments);
+}
+
 TEST(ReplayTool, UsageErrorsExitWithTwo) {
     for (const char* arguments :
          {"--keys hj", "--seed 1", "--seed x --keys h", "--seed 99999999999 --keys h",
           "--seed 1 --keys '<F9>'", "--seed 1 --keys h --frobnicate",
-          "--seed 1 --keys-file /nonexistent/keys"}) {
+          "--seed 1 --keys-file /nonexistent/keys", "--recording /nonexistent/game.rec",
+          "--recording " DUNVALE_SOURCE_DIR "/README.md", "--recording", "--recording ''",
+          "--recording /nonexistent/game.rec --seed 1", "--recording /nonexistent --keys h"}) {
         Result r = replayTool(arguments);
         EXPECT_EQ(r.status, 2) << arguments;
         ASSERT_FALSE(r.lines.empty()) << arguments;
         EXPECT_EQ(r.lines[0].rfind("dunvale-replay: ", 0), 0u) << arguments;
+    }
+}
+
+TEST(GameProgram, BadArgumentsGiveAUsageError) {
+    for (const char* arguments : {"--seed",
+                                  "--seed x",
+                                  "--seed 2147483648",
+                                  "--seed -2147483649",
+                                  "--seed ' 5'",
+                                  "--seed 5x",
+                                  "--seed=",
+                                  "--seed 1 --seed 2",
+                                  "--record",
+                                  "--record ''",
+                                  "--force",
+                                  "--seed 3 --force",
+                                  "--replay",
+                                  "--delay 50",
+                                  "--replay f --delay -1",
+                                  "--replay f --delay 10001",
+                                  "--replay f --delay fast",
+                                  "--replay f --seed 3",
+                                  "--replay f --record g",
+                                  "--replay f --force",
+                                  "--help=yes",
+                                  "--frobnicate",
+                                  "-s 5",
+                                  "game.rec"}) {
+        Result r = runCommand(DUNVALE_GAME_PATH, arguments);
+        EXPECT_EQ(r.status, 2) << arguments;
+        ASSERT_EQ(r.lines.size(), 3u) << arguments;
+        EXPECT_EQ(r.lines[0].rfind("dunvale: ", 0), 0u) << arguments;
+        EXPECT_EQ(r.lines[1].rfind("usage: dunvale ", 0), 0u) << arguments;
     }
 }
 

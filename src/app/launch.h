@@ -1,0 +1,29 @@
+#pragma once
+// What the program does with its options: plays a game, seeded by the
+// player or the clock and recorded if asked, or plays a recording back.
+#include "app/options.h"
+#include "display/playback.h"
+#include "display/screen.h"
+
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+
+namespace dunvale {
+
+// Where the program plays: the real terminal and streams, or a test's.
+struct ProgramIo {
+    Terminal& terminal;
+    ViewerKeys viewerKeys; // the terminal's keys while a recording plays
+    std::ostream& out;
+    std::ostream& errors;
+};
+
+// Returns the exit status. A playback stopped by a signal ends, after its
+// temporary store is removed, by that signal.
+int runGame(const ProgramOptions& options, const ProgramIo& io, int32_t clockSeed);
+
+// The last line of the uncaught-error report of a recorded game.
+std::string replayCommandLine(const std::string& recordingPath);
+
+} // namespace dunvale
