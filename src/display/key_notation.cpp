@@ -55,9 +55,9 @@ std::optional<std::vector<int>> parseKeyScript(const std::string& script, std::s
 
 std::string keyNotation(int key) {
     for (const auto& [name, value] : keyNames)
-        if (value == key) return "<" + std::string(name) + ">";
+        if (value == key) return std::string("<").append(name).append(">");
     if (key >= ' ' && key <= '~') return std::string(1, static_cast<char>(key));
-    return "<" + std::to_string(key) + ">";
+    return std::string("<").append(std::to_string(key)).append(">");
 }
 
 } // namespace dunvale

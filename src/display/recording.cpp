@@ -141,7 +141,7 @@ int RecordingTerminal::readKey() {
     std::string text = keyNotation(k);
     size_t length = text.size();
     if (lineLength + length > keyLineLength) {
-        text.insert(0, "\n");
+        text = "\n" + text;
         lineLength = 0;
     }
     failure = writeAll(file, text);
