@@ -55,6 +55,8 @@ struct RecordingTerminal : Terminal {
     void clear() override { inner.clear(); }
     void refresh() override { inner.refresh(); }
     int readKey() override;
+    // Keys thrown away are never read by the game, so never recorded.
+    void discardTypedAhead() override { inner.discardTypedAhead(); }
 
     // Empty while every key has been written; else why the recording stopped.
     std::string failure;

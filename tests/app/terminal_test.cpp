@@ -241,7 +241,8 @@ TEST(RealTerminal, KeypadKeysMoveAndOtherSequencesDoNothing) {
         {"C-s", false, 0, 0},         {"C-q", false, 0, 0},
     };
     for (const char* environment : {"TERM=tmux-256color", "TERM=xterm-256color"}) {
-        TmuxGame game(79, 24, "", environment);
+        // Recorded, so that keys pass through the recording as well.
+        TmuxGame game(79, 24, "--record game.rec", environment);
         game.waitFor("Good luck!");
         int shown = 0;
         for (const Case& c : cases) {
