@@ -1,12 +1,12 @@
 // Micro-benchmarks of the hot paths of a turn.
 #include "app/game.h"
-#include "creatures/creature_turn.h"
-#include "labyrinth/generate.h"
-#include "labyrinth/store.h"
-#include "player/player.h"
+#include "presentation/draw_map.h"
+#include "rules/creature_turn.h"
+#include "rules/fov.h"
+#include "rules/generate.h"
+#include "rules/store.h"
 #include "test_support.h"
-#include "view/draw_map.h"
-#include "view/fov.h"
+#include "world/player.h"
 
 #include <benchmark/benchmark.h>
 

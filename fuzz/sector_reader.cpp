@@ -4,8 +4,8 @@
 // The direct reading of sector files is checked against the general reader:
 // what it takes must be the general reader's sector, and decodeSector must
 // end as the general reader does, with the same sector or the same error.
-#include "labyrinth/sector.h"
-#include "labyrinth/store.h"
+#include "rules/map.h"
+#include "rules/store.h"
 #include "support/errors.h"
 #include "support/serial.h"
 

@@ -1,9 +1,9 @@
 // Every test starts from the state a fresh process has, whatever ran before
 // it in the same binary: CTest runs tests one per process, a plain run of the
 // binary runs them all in one.
-#include "creatures/spawn.h"
-#include "display/messages.h"
+#include "rules/spawn.h"
 #include "support/random.h"
+#include "world/messages.h"
 
 #include <gtest/gtest.h>
 

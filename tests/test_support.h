@@ -1,11 +1,11 @@
 #pragma once
 // Small builders shared by the tests.
-#include "display/messages.h"
-#include "display/screen.h"
-#include "display/virtual_screen.h"
-#include "labyrinth/sector.h"
+#include "presentation/screen.h"
+#include "rules/map.h"
 #include "support/errors.h"
 #include "support/random.h"
+#include "terminal/virtual_screen.h"
+#include "world/messages.h"
 
 #include <filesystem>
 #include <memory>

@@ -1,8 +1,8 @@
 // dunvale-replay (--seed N (--keys S | --keys-file F) | --recording FILE) [--home DIR] [--attrs]
 //                [--state]
 #include "app/private_home.h"
-#include "display/recording.h"
 #include "replay_script.h"
+#include "terminal/recording.h"
 
 #include <cstdlib>
 #include <fstream>

@@ -1,9 +1,9 @@
 #pragma once
 // The replay tool: plays the real game on the virtual screen with a fixed
 // seed and a script of keys, and prints what the screen shows.
-#include "display/key_notation.h"
-#include "display/virtual_screen.h"
-#include "player/player.h"
+#include "terminal/key_notation.h"
+#include "terminal/virtual_screen.h"
+#include "world/player.h"
 
 #include <cstdint>
 #include <optional>

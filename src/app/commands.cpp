@@ -1,10 +1,10 @@
 #include "app/commands.h"
 
-#include "display/item_prompts.h"
-#include "display/messages.h"
-#include "display/panels.h"
-#include "display/screen.h"
-#include "player/step.h"
+#include "presentation/item_prompts.h"
+#include "presentation/panels.h"
+#include "presentation/screen.h"
+#include "rules/step.h"
+#include "world/messages.h"
 
 namespace dunvale {
 

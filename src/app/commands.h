@@ -1,5 +1,5 @@
 #pragma once
-#include "player/player.h"
+#include "world/player.h"
 
 namespace dunvale {
 

@@ -1,7 +1,7 @@
 #include "app/end_of_game.h"
 
-#include "display/screen.h"
-#include "labyrinth/store.h"
+#include "presentation/screen.h"
+#include "rules/store.h"
 
 namespace dunvale {
 

@@ -1,17 +1,19 @@
 #include "app/game.h"
+#include "presentation/message_box.h"
+#include "rules/player_turn.h"
 
 #include "app/commands.h"
 #include "app/end_of_game.h"
-#include "creatures/creature_turn.h"
-#include "creatures/spawn.h"
-#include "display/messages.h"
-#include "display/panels.h"
-#include "labyrinth/generate.h"
-#include "labyrinth/store.h"
+#include "presentation/draw_map.h"
+#include "presentation/panels.h"
+#include "rules/creature_turn.h"
+#include "rules/fov.h"
+#include "rules/generate.h"
+#include "rules/spawn.h"
+#include "rules/store.h"
 #include "support/errors.h"
 #include "support/random.h"
-#include "view/draw_map.h"
-#include "view/fov.h"
+#include "world/messages.h"
 
 #include <memory>
 #include <ostream>

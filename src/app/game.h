@@ -1,7 +1,7 @@
 #pragma once
 // The spine of the program: start-up, one game, the turn loop, the end.
-#include "display/screen.h"
-#include "player/player.h"
+#include "presentation/screen.h"
+#include "world/player.h"
 
 #include <cstdint>
 #include <functional>

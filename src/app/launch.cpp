@@ -2,7 +2,7 @@
 
 #include "app/game.h"
 #include "app/private_home.h"
-#include "display/recording.h"
+#include "terminal/recording.h"
 
 #include <csignal>
 #include <filesystem>

@@ -2,8 +2,8 @@
 // What the program does with its options: plays a game, seeded by the
 // player or the clock and recorded if asked, or plays a recording back.
 #include "app/options.h"
-#include "display/playback.h"
-#include "display/screen.h"
+#include "presentation/screen.h"
+#include "terminal/playback.h"
 
 #include <cstdint>
 #include <iosfwd>

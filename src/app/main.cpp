@@ -1,6 +1,6 @@
 // The game: one run plays one game on the terminal, or plays a recording back.
 #include "app/launch.h"
-#include "display/curses_screen.h"
+#include "terminal/curses_screen.h"
 
 #include <ctime>
 #include <iostream>

@@ -1,7 +1,7 @@
 #include "app/options.h"
 
-#include "display/playback.h"
-#include "display/recording.h"
+#include "terminal/playback.h"
+#include "terminal/recording.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,7 +1,7 @@
 #pragma once
 // The command line: a game, seeded and recorded if asked, or a recording
 // played back.
-#include "display/playback.h"
+#include "terminal/playback.h"
 
 #include <cstdint>
 #include <optional>

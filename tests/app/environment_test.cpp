@@ -1,8 +1,8 @@
 // The game in a bad environment: every case ends in a clean report or plays
 // as usual, never a crash.
 #include "app/game.h"
-#include "labyrinth/store.h"
 #include "replay_helpers.h"
+#include "rules/store.h"
 
 #include <gtest/gtest.h>
 

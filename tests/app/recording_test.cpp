@@ -2,8 +2,8 @@
 // the replay tool, gives the screens and state of the game itself.
 #include "app/game.h"
 #include "app/launch.h"
-#include "display/recording.h"
 #include "replay_helpers.h"
+#include "terminal/recording.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,10 @@
 // Walking far from a sector writes it to the store; walking back brings it
 // back exactly as it was left.
-#include "labyrinth/generate.h"
-#include "labyrinth/store.h"
-#include "player/player.h"
+#include "rules/generate.h"
+#include "rules/player_turn.h"
+#include "rules/store.h"
 #include "test_support.h"
+#include "world/player.h"
 
 #include <gtest/gtest.h>
 

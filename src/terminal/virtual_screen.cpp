@@ -1,0 +1,95 @@
+#include "terminal/virtual_screen.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+
+namespace dunvale {
+
+static_assert(sizeof(CellLook) == sizeof(uint32_t), "a look packs into a whole number");
+
+void VirtualScreen::writeText(Brightness brightness, Colour colour, std::string_view text, int row,
+                              int column) {
+    if (row < 0 || row >= screenRows || column >= screenColumns) return;
+    // Only the part of the text that lands on the screen is written.
+    if (column < 0) {
+        const auto before = static_cast<size_t>(-int64_t{column});
+        if (before >= text.size()) return;
+        text.remove_prefix(before);
+        column = 0;
+    }
+    text = text.substr(0, static_cast<size_t>(screenColumns - column));
+    const auto look = std::bit_cast<uint32_t>(CellLook{true, colours, colour, brightness});
+    const size_t at = static_cast<size_t>(column);
+    std::copy(text.begin(), text.end(), chars[static_cast<size_t>(row)].begin() + at);
+    std::fill_n(looks[static_cast<size_t>(row)].begin() + at, text.size(), look);
+}
+
+std::array<VirtualScreen::Row, screenRows> VirtualScreen::blankRows() {
+    std::array<Row, screenRows> rows;
+    for (Row& row : rows)
+        row.fill(' ');
+    return rows;
+}
+
+std::array<VirtualScreen::LookRow, screenRows> VirtualScreen::blankLooks() {
+    std::array<LookRow, screenRows> rows;
+    for (LookRow& row : rows)
+        row.fill(std::bit_cast<uint32_t>(CellLook{}));
+    return rows;
+}
+
+ScreenCell VirtualScreen::cell(int row, int column) const {
+    const auto look =
+        std::bit_cast<CellLook>(looks[static_cast<size_t>(row)][static_cast<size_t>(column)]);
+    return {chars[static_cast<size_t>(row)][static_cast<size_t>(column)], look.written,
+            look.coloured, look.colour, look.brightness};
+}
+
+void VirtualScreen::clear() {
+    chars = blankRows();
+    looks = blankLooks();
+}
+
+int VirtualScreen::readKey() {
+    if (onKeyWanted) onKeyWanted();
+    if (keys.empty()) {
+        if (onKeysExhausted) onKeysExhausted();
+        throw KeysExhausted{};
+    }
+    int k = keys.front();
+    keys.pop_front();
+    ++keysRead;
+    return k;
+}
+
+std::string VirtualScreen::row(int r) const {
+    const Row& line = chars[static_cast<size_t>(r)];
+    std::string text(line.begin(), line.end());
+    size_t end = text.find_last_not_of(' ');
+    return end == std::string::npos ? std::string() : text.substr(0, end + 1);
+}
+
+std::string VirtualScreen::text() const {
+    std::string all;
+    for (int r = 0; r < screenRows; ++r)
+        all += row(r) + "\n";
+    return all;
+}
+
+std::string VirtualScreen::attributeRow(int r) const {
+    std::string line;
+    for (int c = 0; c < screenColumns; ++c) {
+        const ScreenCell cell = this->cell(r, c);
+        if (cell.ch == ' ')
+            line += ' ';
+        else if (!cell.coloured)
+            line += '-';
+        else
+            line += static_cast<char>((cell.brightness == Brightness::Bright ? 'A' : '0') +
+                                      static_cast<int>(cell.colour));
+    }
+    return line;
+}
+
+} // namespace dunvale

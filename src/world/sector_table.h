@@ -1,0 +1,87 @@
+#pragma once
+// The sector table: every sector ever made, held in memory or marked as
+// lying in the sector store; and the level record that owns it.
+#include "world/sector.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace dunvale {
+
+// One entry of the table: the Sector in memory, or nothing when it lies in
+// the sector store.
+struct SectorSlot {
+    SectorCoord coord;
+    std::unique_ptr<Sector> sector; // empty: the sector is in the store
+};
+
+constexpr int sectorTableBuckets = 349;
+
+// A sector held in memory that was looked up lately. Creatures and the map
+// ask for the same few sectors again and again.
+struct RecentSector {
+    SectorCoord coord;
+    Sector* sector = nullptr; // null: nothing remembered
+};
+
+// Room for a whole 3x3x3 block of sectors.
+constexpr uint32_t recentSectorCount = 32;
+
+// A hash table from SectorCoord to SectorSlot. Its slots are private: only
+// putSector and markStored change what a slot holds, and they keep the
+// recent look-ups right, so a remembered sector is always one the table
+// holds.
+class SectorTable {
+  public:
+    std::string storeDirectory; // ends in "/"
+
+  private:
+    std::array<std::vector<SectorSlot>, sectorTableBuckets> buckets;
+    std::array<RecentSector, recentSectorCount> recent;
+
+    friend struct SectorTableSlots;
+    friend Sector* sectorInMemory(SectorTable& table, SectorCoord c);
+    friend bool isInMemory(const SectorTable& table, SectorCoord c);
+};
+
+struct LevelRecord {
+    SectorTable sectors;
+    int32_t turn = 1;
+};
+
+int32_t sectorHash(SectorCoord c);
+
+// The sector at c if it is held in memory; null otherwise. Never loads.
+Sector* sectorInMemory(SectorTable& table, SectorCoord c);
+bool hasSlot(const SectorTable& table, SectorCoord c);
+bool isInMemory(const SectorTable& table, SectorCoord c);
+// Inserts the sector as held in memory, replacing any slot for c.
+Sector& putSector(SectorTable& table, SectorCoord c, std::unique_ptr<Sector> sector);
+// Replaces c's slot by one that says the sector lies in the store.
+void markStored(SectorTable& table, SectorCoord c);
+// Every coordinate that has a slot, in the table's own order.
+std::vector<SectorCoord> slotCoords(const SectorTable& table);
+
+namespace detail {
+// x + 3y + 9z differs for every pair of sectors in a 3x3x3 block, and 27
+// neighbouring values stay apart modulo 32: the sectors around the player
+// never push each other out.
+inline size_t recentIndex(SectorCoord c) {
+    const uint32_t mixed = static_cast<uint32_t>(c.sx) + 3u * static_cast<uint32_t>(c.sy) +
+                           9u * static_cast<uint32_t>(c.sz);
+    return mixed % recentSectorCount;
+}
+Sector* sectorInMemoryFromSlots(SectorTable& table, SectorCoord c);
+} // namespace detail
+
+// Inline: creatures and the map ask this for nearly every square.
+inline Sector* sectorInMemory(SectorTable& table, SectorCoord c) {
+    const RecentSector& entry = table.recent[detail::recentIndex(c)];
+    if (entry.sector != nullptr && entry.coord == c) return entry.sector;
+    return detail::sectorInMemoryFromSlots(table, c);
+}
+
+} // namespace dunvale
