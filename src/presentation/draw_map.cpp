@@ -14,234 +14,261 @@ namespace dunvale {
 
 namespace {
 
-struct Look {
-    Colour colour;
-    Brightness brightness;
-};
-
 constexpr int playerRow = 8;
 constexpr int playerColumn = 39;
 constexpr int32_t reachX = 9; // squares shown east and west of the player
 constexpr int32_t reachY = 6; // and north and south
 
-struct Glyph {
-    char ch = ' ';
-    Look look{Colour::White, Brightness::Normal};
-};
-
 // The window is worked out square by square (in the order that decides the
-// smoke's flicker), then painted a row at a time in runs of one look: the
-// terminal gets a few dozen writes a turn instead of one per square.
+// smoke's flicker), then painted a row at a time.
 struct Canvas {
     std::array<std::array<Glyph, 2 * reachX + 1>, 2 * reachY + 1> rows; // [row][column]
 };
 
-// A larger dy is higher on the screen.
-void drawGlyph(Canvas& canvas, int32_t dx, int32_t dy, char glyph, Look look) {
-    canvas.rows[static_cast<size_t>(reachY - dy)][static_cast<size_t>(dx + reachX)] = {glyph, look};
-}
-
 void paint(const Canvas& canvas) {
-    for (size_t r = 0; r < canvas.rows.size(); ++r) {
-        const auto& row = canvas.rows[r];
-        char text[2 * reachX + 1];
-        size_t start = 0;
-        while (start < row.size()) {
-            const Look look = row[start].look;
-            size_t end = start;
-            while (end < row.size() && row[end].look.colour == look.colour &&
-                   row[end].look.brightness == look.brightness) {
-                text[end - start] = row[end].ch;
-                ++end;
-            }
-            writeText(look.brightness, look.colour, std::string_view(text, end - start),
-                      playerRow - reachY + static_cast<int>(r),
-                      playerColumn - reachX + static_cast<int>(start));
-            start = end;
-        }
-    }
+    for (size_t r = 0; r < canvas.rows.size(); ++r)
+        writeGlyphs(canvas.rows[r], playerRow - reachY + static_cast<int>(r),
+                    playerColumn - reachX);
 }
 
-void drawCreature(Canvas& canvas, int32_t dx, int32_t dy, const Creature& creature) {
+constexpr Glyph glyph(char ch, Colour colour, Brightness brightness) {
+    return Glyph{ch, colour, brightness};
+}
+
+constexpr Glyph blank = glyph(' ', Colour::White, Brightness::Normal);
+
+Glyph creatureGlyph(const Creature& creature) {
     switch (creature.kind) {
-    case CreatureKind::Bat:
-        drawGlyph(canvas, dx, dy, 'b', {Colour::White, Brightness::Normal});
-        return;
-    case CreatureKind::GiantRat:
-        drawGlyph(canvas, dx, dy, 'r', {Colour::Red, Brightness::Bright});
-        return;
-    case CreatureKind::GiantSpider:
-        drawGlyph(canvas, dx, dy, 's', {Colour::Green, Brightness::Bright});
-        return;
-    case CreatureKind::Skeleton:
-        drawGlyph(canvas, dx, dy, 'z', {Colour::White, Brightness::Bright});
-        return;
-    case CreatureKind::Wraith:
-        drawGlyph(canvas, dx, dy, 'W', {Colour::Blue, Brightness::Bright});
-        return;
-    case CreatureKind::Mummy:
-        drawGlyph(canvas, dx, dy, 'M', {Colour::Yellow, Brightness::Bright});
-        return;
-    case CreatureKind::Vampire:
-        drawGlyph(canvas, dx, dy, 'V', {Colour::Magenta, Brightness::Bright});
-        return;
+    case CreatureKind::Bat: return glyph('b', Colour::White, Brightness::Normal);
+    case CreatureKind::GiantRat: return glyph('r', Colour::Red, Brightness::Bright);
+    case CreatureKind::GiantSpider: return glyph('s', Colour::Green, Brightness::Bright);
+    case CreatureKind::Skeleton: return glyph('z', Colour::White, Brightness::Bright);
+    case CreatureKind::Wraith: return glyph('W', Colour::Blue, Brightness::Bright);
+    case CreatureKind::Mummy: return glyph('M', Colour::Yellow, Brightness::Bright);
+    case CreatureKind::Vampire: return glyph('V', Colour::Magenta, Brightness::Bright);
     }
     raiseMissingCase();
 }
 
 // Weapons, armour, scrolls and potions of one shape differ in colour by grade.
-Look gradeLook(int32_t grade) {
+Glyph graded(char ch, int32_t grade) {
     switch (grade) {
-    case 0: return {Colour::White, Brightness::Normal};
-    case 1: return {Colour::Yellow, Brightness::Normal};
-    case 2: return {Colour::Blue, Brightness::Bright};
-    case 3: return {Colour::Red, Brightness::Bright};
-    case 4: return {Colour::Magenta, Brightness::Bright};
+    case 0: return glyph(ch, Colour::White, Brightness::Normal);
+    case 1: return glyph(ch, Colour::Yellow, Brightness::Normal);
+    case 2: return glyph(ch, Colour::Blue, Brightness::Bright);
+    case 3: return glyph(ch, Colour::Red, Brightness::Bright);
+    case 4: return glyph(ch, Colour::Magenta, Brightness::Bright);
     default: raiseMissingDefault();
     }
 }
 
-void drawItem(Canvas& canvas, int32_t dx, int32_t dy, const Item& item) {
+Glyph itemGlyph(const Item& item) {
     switch (item.itemClass) {
-    case ItemClass::Weapon: drawGlyph(canvas, dx, dy, ')', gradeLook(item.grade)); return;
-    case ItemClass::Armour: drawGlyph(canvas, dx, dy, '[', gradeLook(item.grade)); return;
-    case ItemClass::Scroll: drawGlyph(canvas, dx, dy, '?', gradeLook(item.grade)); return;
-    case ItemClass::Potion: drawGlyph(canvas, dx, dy, '!', gradeLook(item.grade)); return;
-    case ItemClass::Treasure:
-        drawGlyph(canvas, dx, dy, '$', {Colour::Yellow, Brightness::Bright});
-        return;
+    case ItemClass::Weapon: return graded(')', item.grade);
+    case ItemClass::Armour: return graded('[', item.grade);
+    case ItemClass::Scroll: return graded('?', item.grade);
+    case ItemClass::Potion: return graded('!', item.grade);
+    case ItemClass::Treasure: return glyph('$', Colour::Yellow, Brightness::Bright);
     }
     raiseMissingCase();
 }
 
 // Floor is shaded by its height against the player's square.
-void drawFloor(Canvas& canvas, int32_t dx, int32_t dy, int32_t h) {
-    if (wrapAbs(h) <= 1) {
-        drawGlyph(canvas, dx, dy, '.', {Colour::White, Brightness::Normal});
-    } else if (h >= 2) {
-        drawGlyph(canvas, dx, dy, '.', {Colour::White, Brightness::Bright});
-    } else {
-        drawGlyph(canvas, dx, dy, '.', {Colour::Black, Brightness::Bright});
-    }
+Glyph floorGlyph(int32_t h) {
+    if (wrapAbs(h) <= 1) return glyph('.', Colour::White, Brightness::Normal);
+    if (h >= 2) return glyph('.', Colour::White, Brightness::Bright);
+    return glyph('.', Colour::Black, Brightness::Bright);
 }
 
 // A trap shows only to an explorer skilled enough; below that it is floor.
-void drawTrap(Canvas& canvas, int32_t dx, int32_t dy, int32_t h, bool shown, Colour colour) {
-    if (shown) {
-        drawGlyph(canvas, dx, dy, '^', {colour, Brightness::Bright});
-    } else {
-        drawFloor(canvas, dx, dy, h);
-    }
+Glyph trapGlyph(int32_t h, bool shown, Colour colour) {
+    return shown ? glyph('^', colour, Brightness::Bright) : floorGlyph(h);
 }
 
-void drawTerrain(Canvas& canvas, int32_t dx, int32_t dy, const Cell& cell, int32_t h,
-                 int32_t exploration) {
-    for (const TempEntry& entry : cell.entries) {
-        if (entry.kind != TempKind::Smoke) continue;
-        // Smoke flickers: a fresh look every time it is drawn.
-        int32_t look = randomIn(1, 3);
-        if (look == 1) {
-            drawGlyph(canvas, dx, dy, '*', {Colour::White, Brightness::Normal});
-        } else if (look == 2) {
-            drawGlyph(canvas, dx, dy, '*', {Colour::White, Brightness::Bright});
-        } else {
-            drawGlyph(canvas, dx, dy, '*', {Colour::Black, Brightness::Bright});
-        }
-        return;
-    }
+// Smoke flickers: a fresh look every time it is drawn.
+Glyph smokeGlyph() {
+    int32_t look = randomIn(1, 3);
+    if (look == 1) return glyph('*', Colour::White, Brightness::Normal);
+    if (look == 2) return glyph('*', Colour::White, Brightness::Bright);
+    return glyph('*', Colour::Black, Brightness::Bright);
+}
+
+Glyph terrainGlyph(const Cell& cell, int32_t h, int32_t exploration) {
+    for (const TempEntry& entry : cell.entries)
+        if (entry.kind == TempKind::Smoke) return smokeGlyph();
     switch (cell.terrain) {
-    case Terrain::Wall:
-        drawGlyph(canvas, dx, dy, '#', {Colour::Yellow, Brightness::Normal});
-        return;
-    case Terrain::Floor: drawFloor(canvas, dx, dy, h); return;
-    case Terrain::Trapdoor: drawTrap(canvas, dx, dy, h, exploration >= 15, Colour::Red); return;
-    case Terrain::GasTrap: drawTrap(canvas, dx, dy, h, exploration >= 20, Colour::Green); return;
-    case Terrain::TeleportTrap:
-        drawTrap(canvas, dx, dy, h, exploration >= 15, Colour::Magenta);
-        return;
-    case Terrain::SmokeTrap: drawTrap(canvas, dx, dy, h, exploration >= 10, Colour::Black); return;
+    case Terrain::Wall: return glyph('#', Colour::Yellow, Brightness::Normal);
+    case Terrain::Floor: return floorGlyph(h);
+    case Terrain::Trapdoor: return trapGlyph(h, exploration >= 15, Colour::Red);
+    case Terrain::GasTrap: return trapGlyph(h, exploration >= 20, Colour::Green);
+    case Terrain::TeleportTrap: return trapGlyph(h, exploration >= 15, Colour::Magenta);
+    case Terrain::SmokeTrap: return trapGlyph(h, exploration >= 10, Colour::Black);
     }
     raiseMissingCase();
 }
 
-// Neighbouring squares mostly lie in one sector: it is looked up again only
-// when the sector changes.
-struct SectorCursor {
-    SectorTable& table;
-    SectorCoord coord{};
-    Sector* sector = nullptr;
+constexpr size_t squaresPerSector = static_cast<size_t>(sectorSize * sectorSize);
+// An index into a sector's list of creatures or items, plus one; 0: none.
+using ListIndex = std::array<uint8_t, squaresPerSector>;
+// Lists longer than this are searched square by square instead.
+constexpr size_t indexedListLength = 255;
 
-    Sector& at(SectorCoord c) {
-        if (sector == nullptr || c != coord) {
-            sector = &sectorAt(table, c);
-            coord = c;
+// The first creature and the first item on each square of a sector, found in
+// one pass over each list.
+struct SectorContents {
+    ListIndex creatures;
+    ListIndex items;
+};
+
+void indexContents(SectorContents& contents, const Sector& sector, SectorCoord coord) {
+    contents.creatures.fill(0);
+    contents.items.fill(0);
+    for (size_t i = 0; i < sector.creatures.size() && i < indexedListLength; ++i) {
+        const Position& p = sector.creatures[i]->position;
+        uint8_t& slot = contents.creatures[static_cast<size_t>(p.x * sectorSize + p.y)];
+        if (slot == 0 && p.sector == coord) slot = static_cast<uint8_t>(i + 1);
+    }
+    for (size_t i = 0; i < sector.items.size() && i < indexedListLength; ++i) {
+        const FloorItem& item = sector.items[i];
+        uint8_t& slot = contents.items[static_cast<size_t>(item.x * sectorSize + item.y)];
+        if (slot == 0) slot = static_cast<uint8_t>(i + 1);
+    }
+}
+
+// The sectors the window reaches: at most 3 x 3 on the player's level and as
+// many through openings on the levels just above and below. Each is looked up
+// once, when a square first needs it, and its contents indexed when a square
+// first asks for them.
+class WindowSectors {
+  public:
+    WindowSectors(SectorTable& table, SectorCoord centre) : table(table), centre(centre) {}
+
+    // Sector steps -1, 0 or 1 from the player's on each axis.
+    static size_t slotOf(int32_t sx, int32_t sy, int32_t sz) {
+        return static_cast<size_t>((sx + 1) * 9 + (sy + 1) * 3 + sz + 1);
+    }
+    Sector& sector(size_t slot) {
+        if (sectors[slot] == nullptr) sectors[slot] = &sectorAt(table, coordOf(slot));
+        return *sectors[slot];
+    }
+    // The first creature standing on (x, y) of a sector already looked up.
+    const Creature* creatureOn(size_t slot, int32_t x, int32_t y) {
+        const Sector& held = *sectors[slot];
+        if (held.creatures.size() >= indexedListLength)
+            return creatureInSector(held, Position{coordOf(slot), x, y}).get();
+        const uint8_t entry = contentsOf(slot).creatures[static_cast<size_t>(x * sectorSize + y)];
+        return entry == 0 ? nullptr : held.creatures[entry - 1u].get();
+    }
+    // The first item lying on (x, y) of a sector already looked up.
+    const Item* itemOn(size_t slot, int32_t x, int32_t y) {
+        const Sector& held = *sectors[slot];
+        if (held.items.size() >= indexedListLength) {
+            for (const FloorItem& floorItem : held.items)
+                if (floorItem.x == x && floorItem.y == y) return &floorItem.item;
+            return nullptr;
         }
-        return *sector;
+        const uint8_t entry = contentsOf(slot).items[static_cast<size_t>(x * sectorSize + y)];
+        return entry == 0 ? nullptr : &held.items[entry - 1u].item;
+    }
+
+  private:
+    SectorTable& table;
+    SectorCoord centre;
+    std::array<Sector*, 27> sectors{};
+    std::array<bool, 27> indexed{};
+    std::array<SectorContents, 27> contents; // filled when indexed
+
+    SectorCoord coordOf(size_t slot) const {
+        const auto step = [](size_t n) { return static_cast<int32_t>(n) - 1; };
+        return SectorCoord{wrapAdd(centre.sx, step(slot / 9)),
+                           wrapAdd(centre.sy, step(slot / 3 % 3)),
+                           wrapAdd(centre.sz, step(slot % 3))};
+    }
+    SectorContents& contentsOf(size_t slot) {
+        if (!indexed[slot]) {
+            indexContents(contents[slot], *sectors[slot], coordOf(slot));
+            indexed[slot] = true;
+        }
+        return contents[slot];
     }
 };
+
+// Where a column or a row of the window lies: which sector along that axis
+// (-1, 0 or 1 from the player's) and which square in it.
+struct Lane {
+    int32_t sectorStep = 0;
+    int32_t square = 0;
+};
+
+template <size_t N> std::array<Lane, N> lanesAround(int32_t centre, int32_t reach) {
+    std::array<Lane, N> lanes;
+    for (int32_t d = -reach; d <= reach; ++d) {
+        const int32_t at = centre + d;
+        const int32_t step = at < 0 ? -1 : (at >= sectorSize ? 1 : 0);
+        lanes[static_cast<size_t>(d + reach)] = Lane{step, at - step * sectorSize};
+    }
+    return lanes;
+}
 
 struct DrawContext {
     int32_t turn;
     int32_t exploration;
 };
 
-// Draws the square `at` (whose Cell is `cell`, in `sector`) against the
-// reference elevation; true when a creature was drawn.
-bool drawSquare(Canvas& canvas, int32_t dx, int32_t dy, Cell& cell, const Sector& sector,
-                Position at, int32_t reference, DrawContext frame) {
-    if (cell.lastSeen == neverSeen) {
-        drawGlyph(canvas, dx, dy, ' ', {Colour::White, Brightness::Normal});
-        return false;
-    }
+// What the square (x, y) of the window's sector `slot` (whose Cell is
+// `cell`) shows against the reference elevation; `creatureDrawn` is set when
+// it is a creature.
+Glyph squareGlyph(Cell& cell, WindowSectors& window, size_t slot, int32_t x, int32_t y,
+                  int32_t reference, DrawContext frame, bool& creatureDrawn) {
+    if (cell.lastSeen == neverSeen) return blank;
     if (cell.lastSeen == frame.turn) {
         // Smoke in view that has run out is cleared away as it is looked at.
-        std::erase_if(cell.entries,
-                      [&](const TempEntry& entry) { return entry.expiry < frame.turn; });
-        if (auto creature = creatureInSector(sector, at)) {
-            drawCreature(canvas, dx, dy, *creature);
-            return true;
+        if (!cell.entries.empty())
+            std::erase_if(cell.entries,
+                          [&](const TempEntry& entry) { return entry.expiry < frame.turn; });
+        if (const Creature* creature = window.creatureOn(slot, x, y)) {
+            creatureDrawn = true;
+            return creatureGlyph(*creature);
         }
     }
     // Items show from memory too, but not on a square known only from a map.
-    if (cell.lastSeen > 0) {
-        if (auto item = itemInSector(sector, at.x, at.y)) {
-            drawItem(canvas, dx, dy, *item);
-            return false;
-        }
-    }
-    drawTerrain(canvas, dx, dy, cell, wrapSub(cell.elevation, reference), frame.exploration);
-    return false;
+    if (cell.lastSeen > 0)
+        if (const Item* item = window.itemOn(slot, x, y)) return itemGlyph(*item);
+    return terrainGlyph(cell, wrapSub(cell.elevation, reference), frame.exploration);
 }
 
 } // namespace
 
 bool drawView(const Player& player, LevelRecord& level) {
     SectorTable& table = level.sectors;
-    Position origin = player.position;
-    int32_t elevation = cellAt(table, origin).elevation;
-    DrawContext frame{level.turn, player.skills.exploration};
+    const Position origin = player.position;
+    const int32_t elevation = cellAt(table, origin).elevation;
+    const DrawContext frame{level.turn, player.skills.exploration};
+    const auto columns = lanesAround<2 * reachX + 1>(origin.x, reachX);
+    const auto rows = lanesAround<2 * reachY + 1>(origin.y, reachY);
+    WindowSectors window(table, origin.sector);
     bool creatureDrawn = false;
     Canvas canvas;
-    SectorCursor sectors{table};
     for (int32_t dx = -reachX; dx <= reachX; ++dx) {
-        // Along the column one square at a time, from dy = -reachY.
-        Position next = movePosition(origin, dx, -reachY, 0);
+        const Lane column = columns[static_cast<size_t>(dx + reachX)];
+        const int32_t x = column.square;
         for (int32_t dy = -reachY; dy <= reachY; ++dy) {
-            Position at = next;
-            next = movePosition(next, 0, 1, 0);
-            Sector* sector = &sectors.at(at.sector);
+            const Lane row = rows[static_cast<size_t>(dy + reachY)];
+            const int32_t y = row.square;
+            size_t slot = WindowSectors::slotOf(column.sectorStep, row.sectorStep, 0);
+            Cell* cell = &window.sector(slot).cells[x][y];
             int32_t reference = elevation;
             // An opening onto another level shows what lies there, one level
             // deep, against a reference shifted by that level's height.
-            const int32_t opening = sector->cells[at.x][at.y].elevation;
-            if (opening == 3 || opening == -3) {
-                at = movePosition(at, 0, 0, opening / 3);
-                sector = &sectors.at(at.sector);
+            const int32_t opening = cell->elevation;
+            if (opening == 3 || opening == -3) [[unlikely]] {
+                slot = WindowSectors::slotOf(column.sectorStep, row.sectorStep, opening / 3);
+                cell = &window.sector(slot).cells[x][y];
                 reference = opening == 3 ? wrapSub(elevation, 10) : wrapAdd(elevation, 10);
             }
-            Cell& cell = sector->cells[at.x][at.y];
-            if (drawSquare(canvas, dx, dy, cell, *sector, at, reference, frame))
-                creatureDrawn = true;
+            // A larger dy is higher on the screen.
+            canvas.rows[static_cast<size_t>(reachY - dy)][static_cast<size_t>(dx + reachX)] =
+                squareGlyph(*cell, window, slot, x, y, reference, frame, creatureDrawn);
         }
     }
     paint(canvas);

@@ -28,6 +28,27 @@ void writeText(Brightness brightness, Colour colour, std::string_view text, int 
     screen().writeText(brightness, colour, text, row, column);
 }
 
+void Terminal::writeGlyphs(std::span<const Glyph> glyphs, int row, int column) {
+    char text[screenColumns];
+    size_t start = 0;
+    while (start < glyphs.size()) {
+        const Glyph& first = glyphs[start];
+        size_t end = start;
+        while (end < glyphs.size() && end - start < sizeof text &&
+               glyphs[end].colour == first.colour && glyphs[end].brightness == first.brightness) {
+            text[end - start] = glyphs[end].ch;
+            ++end;
+        }
+        writeText(first.brightness, first.colour, std::string_view(text, end - start), row,
+                  column + static_cast<int>(start));
+        start = end;
+    }
+}
+
+void writeGlyphs(std::span<const Glyph> glyphs, int row, int column) {
+    screen().writeGlyphs(glyphs, row, column);
+}
+
 void drawBox(Brightness brightness, Colour colour, int top, int left, int bottom, int right) {
     int width = right - left - 1;
     std::string edge = std::string(1, '+').append(width > 0 ? width : 0, '-').append(1, '+');

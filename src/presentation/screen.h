@@ -2,6 +2,7 @@
 // What the game asks of a terminal. Game rules draw only through this; the
 // real game plugs in curses, tests and the replay tool a virtual screen.
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -31,6 +32,15 @@ constexpr int Resize = 0x1020;
 constexpr int Unknown = 0x1021;
 } // namespace key
 
+// One character in its look. Plain, so that a row of them can be laid out
+// without first being filled.
+struct Glyph {
+    char ch;
+    Colour colour;
+    Brightness brightness;
+    friend bool operator==(const Glyph&, const Glyph&) = default;
+};
+
 struct Terminal {
     virtual ~Terminal() = default;
     virtual void start() = 0;
@@ -38,6 +48,10 @@ struct Terminal {
     virtual bool hasColours() const = 0;
     virtual void writeText(Brightness brightness, Colour colour, std::string_view text, int row,
                            int column) = 0;
+    // A row of characters, each in its own look: the same as writing each
+    // run of one look in turn, which is what it does unless the terminal
+    // knows a quicker way.
+    virtual void writeGlyphs(std::span<const Glyph> glyphs, int row, int column);
     virtual void clear() = 0;
     virtual void refresh() = 0;
     virtual int readKey() = 0;
@@ -55,6 +69,7 @@ Terminal& screen();
 void setScreen(Terminal* terminal);
 
 void writeText(Brightness brightness, Colour colour, std::string_view text, int row, int column);
+void writeGlyphs(std::span<const Glyph> glyphs, int row, int column);
 // "+--+" top and bottom, "|  |" between: also blanks the inside.
 void drawBox(Brightness brightness, Colour colour, int top, int left, int bottom, int right);
 void drawScreenFrame();

@@ -5,6 +5,7 @@
 #include "rules/creature_turn.h"
 
 #include "rules/combat.h"
+#include "rules/neighbourhood.h"
 #include "rules/spawn.h"
 #include "support/errors.h"
 #include "support/random.h"
@@ -73,70 +74,11 @@ Range directRange(int32_t player, int32_t creature) {
     return {-1, 1};
 }
 
-// Which squares hold a creature, for the 27 sectors around the player during
-// one pass of creature turns: a count per square of the sector's list, built
-// from the list the first time the pass asks about that sector and kept up to
-// date as creatures move, so that a candidate square costs one look-up, not
-// a walk along the list.
-class Occupancy {
-  public:
-    explicit Occupancy(SectorCoord centre) : centre(centre) {}
-
-    // The counts of the sector at c (held in memory as `sector`), indexed
-    // x * 10 + y; null for a sector beyond the 27.
-    const uint16_t* countsOf(const Sector& sector, SectorCoord c) {
-        Block* block = blockOf(c);
-        if (block == nullptr) return nullptr;
-        if (block->sector != &sector) build(*block, sector);
-        return block->counts.data();
-    }
-    // A creature of the sector at c's list went from one square to another,
-    // left the list (to null) or joined it (from null).
-    void leave(SectorCoord c, Position from) { adjust(c, from, -1); }
-    void join(SectorCoord c, Position to) { adjust(c, to, 1); }
-    // The list of the sector at c changed some other way: read it again.
-    void forget(SectorCoord c) {
-        if (Block* block = blockOf(c)) block->sector = nullptr;
-    }
-
-  private:
-    struct Block {
-        const Sector* sector = nullptr; // null: not built
-        std::array<uint16_t, sectorSize * sectorSize> counts;
-    };
-    SectorCoord centre;
-    std::array<Block, 27> blocks;
-
-    static int32_t offset(int32_t a, int32_t b) { return wrapSub(a, b); }
-    Block* blockOf(SectorCoord c) {
-        const int32_t dx = offset(c.sx, centre.sx);
-        const int32_t dy = offset(c.sy, centre.sy);
-        const int32_t dz = offset(c.sz, centre.sz);
-        if (dx < -1 || dx > 1 || dy < -1 || dy > 1 || dz < -1 || dz > 1) return nullptr;
-        return &blocks[static_cast<size_t>((dx + 1) * 9 + (dy + 1) * 3 + dz + 1)];
-    }
-    static void build(Block& block, const Sector& sector) {
-        block.sector = &sector;
-        block.counts.fill(0);
-        for (const auto& creature : sector.creatures)
-            ++block.counts[static_cast<size_t>(creature->position.x * sectorSize +
-                                               creature->position.y)];
-    }
-    // Only a block already built follows a change: one built later reads
-    // the list as it then stands.
-    void adjust(SectorCoord c, Position p, int delta) {
-        Block* block = blockOf(c);
-        if (block == nullptr || block->sector == nullptr) return;
-        uint16_t& count = block->counts[static_cast<size_t>(p.x * sectorSize + p.y)];
-        count = static_cast<uint16_t>(count + delta);
-    }
-};
-
-// One pass of creature turns: the player, the level and who stands where.
+// One pass of creature turns: the player, the level and the sectors around.
 struct CreaturePass {
     Player& player;
     LevelRecord& level;
-    Occupancy occupancy;
+    Neighbourhood nearby;
 };
 
 // Moves the creature between sector lists when it crosses an edge; a
@@ -145,8 +87,8 @@ void relocate(CreaturePass& pass, Creature& creature, Position from, Position to
     SectorTable& table = pass.level.sectors;
     if (to.sector == from.sector) {
         // A creature always stands in the list of its own sector.
-        pass.occupancy.leave(from.sector, from);
-        pass.occupancy.join(to.sector, to);
+        pass.nearby.leave(from.sector, from);
+        pass.nearby.join(to.sector, to);
         return;
     }
     Sector* oldSector = findSector(table, from.sector);
@@ -159,8 +101,8 @@ void relocate(CreaturePass& pass, Creature& creature, Position from, Position to
     std::shared_ptr<Creature> moving = std::move(*found);
     list.erase(found);
     newSector->creatures.push_back(std::move(moving));
-    pass.occupancy.leave(from.sector, from);
-    pass.occupancy.join(to.sector, to);
+    pass.nearby.leave(from.sector, from);
+    pass.nearby.join(to.sector, to);
 }
 
 bool creatureOnSquare(const Sector& sector, Position t) {
@@ -199,74 +141,116 @@ bool groundAllows(Terrain terrain, bool flying, bool undead) {
 // creatureMayEnter for the Cell of a square t already found, `occupied`
 // telling whether a creature of its own sector stands there. Through an
 // opening to another level only the ground there counts, and the dead walk
-// no better than the living on it. The opening's case, which looks at
-// another sector, is kept out of line so that the common case inlines.
-[[gnu::always_inline]] inline bool mayEnterCell(SectorTable& table, const Cell& cell,
-                                                const Position& t, bool occupied, bool flying,
-                                                bool undead) {
-    if (cell.elevation == 3 || cell.elevation == -3) [[unlikely]]
+// no better than the living on it.
+bool mayEnterCell(SectorTable& table, const Cell& cell, const Position& t, bool occupied,
+                  bool flying, bool undead) {
+    if (cell.elevation == 3 || cell.elevation == -3)
         return mayEnterThroughOpening(table, t, cell.elevation, flying);
     return groundAllows(cell.terrain, flying, undead) && !occupied;
 }
 
-// What a move tests every candidate square against, worked out once a move.
+// What a move tests every candidate square against: the rules of the
+// creature's kind, and its trail.
 struct MoveTest {
-    MoveFlags flags;
+    bool flying = false;
+    bool undead = false;
     bool wraith = false;
+    // groundAllows by terrain ordinal, for this kind.
+    std::array<bool, 6> ground{};
     bool followTrail = false;
     int32_t startSeen = 0;
-    Position player;
-    // groundAllows by terrain ordinal, for this creature.
-    std::array<bool, 6> ground{};
 };
 
+constexpr size_t creatureKinds = 7;
+
+// The rules of every kind, worked out once.
+const std::array<MoveTest, creatureKinds>& kindRules() {
+    static const std::array<MoveTest, creatureKinds> rules = [] {
+        std::array<MoveTest, creatureKinds> all;
+        for (size_t kind = 0; kind < creatureKinds; ++kind) {
+            MoveTest& test = all[kind];
+            const MoveFlags flags = moveFlagsOf(static_cast<CreatureKind>(kind));
+            test.flying = flags.flying;
+            test.undead = flags.undead;
+            test.wraith = static_cast<CreatureKind>(kind) == CreatureKind::Wraith;
+            for (size_t terrain = 0; terrain < test.ground.size(); ++terrain)
+                test.ground[terrain] =
+                    groundAllows(static_cast<Terrain>(terrain), flags.flying, flags.undead);
+        }
+        return all;
+    }();
+    return rules;
+}
+
 MoveTest moveTestOf(CreaturePass& pass, const Creature& creature, bool trail) {
-    MoveTest test;
-    test.flags = moveFlagsOf(creature.kind);
-    test.wraith = creature.kind == CreatureKind::Wraith;
-    test.player = pass.player.position;
-    test.followTrail = trail && creature.position.sector.sz == test.player.sector.sz;
+    const auto kind = static_cast<size_t>(creature.kind);
+    if (kind >= creatureKinds) raiseMissingCase();
+    MoveTest test = kindRules()[kind];
+    test.followTrail = trail && creature.position.sector.sz == pass.player.position.sector.sz;
     if (trail) test.startSeen = cellAt(pass.level.sectors, creature.position).lastSeen;
-    for (size_t terrain = 0; terrain < test.ground.size(); ++terrain)
-        test.ground[terrain] =
-            groundAllows(static_cast<Terrain>(terrain), test.flags.flying, test.flags.undead);
     return test;
 }
 
-// Whether the creature may step onto the square (x, y) of the sector at c,
-// whose Cell is `cell`; `occupied` says whether a creature of that sector's
-// list stands there, `isPlayer` whether the player does.
+// A square next to the creature's: its Cell (none when its sector is not
+// held in memory), whether a creature of its sector's list stands there, and
+// whether the player does.
+struct Around {
+    const Cell* cell = nullptr;
+    bool occupied = false;
+    bool isPlayer = false;
+};
+
+// A square next to the creature's that lies in another sector: around the
+// player that sector is one among those already found; beyond them it is
+// looked up and its list searched.
+[[gnu::noinline]] Around aroundAcrossEdge(CreaturePass& pass, const Position& from, SectorStep home,
+                                          int32_t dx, int32_t dy) {
+    const Position t = movePosition(from, dx, dy, 0);
+    const SectorStep step{home.x + wrapSub(t.sector.sx, from.sector.sx),
+                          home.y + wrapSub(t.sector.sy, from.sector.sy), home.z};
+    if (NearbySector* nearby = pass.nearby.at(step)) {
+        const size_t square = static_cast<size_t>(t.x * sectorSize + t.y);
+        return {&nearby->sector->cells[t.x][t.y], nearby->counts[square] != 0,
+                t == pass.player.position};
+    }
+    if (step.near()) return {};
+    const Sector* sector = sectorInMemory(pass.level.sectors, t.sector);
+    if (sector == nullptr) return {};
+    return {&sector->cells[t.x][t.y], creatureOnSquare(*sector, t), t == pass.player.position};
+}
+
+// Whether the creature may step onto the square (dx, dy) from its own.
 [[gnu::always_inline]] inline bool candidateFits(SectorTable& table, const MoveTest& test,
-                                                 const Cell& cell, SectorCoord c, int32_t x,
-                                                 int32_t y, bool occupied, bool isPlayer) {
+                                                 const Around& square, const Position& from,
+                                                 int32_t dx, int32_t dy) {
+    const Cell& cell = *square.cell;
     const int32_t elevation = cell.elevation;
     if (test.wraith) {
         // Only level ground is offered, so the openings a wraith may pass
         // (elevation 3 or -3) never count here.
-        return wrapAbs(elevation) <= 1 && !occupied && !isPlayer;
+        return wrapAbs(elevation) <= 1 && !square.occupied && !square.isPlayer;
     }
     if (elevation == 3 || elevation == -3) [[unlikely]] {
-        if (!mayEnterThroughOpening(table, Position{c, x, y}, elevation, test.flags.flying))
-            return false;
+        const Position t = movePosition(from, dx, dy, 0);
+        if (!mayEnterThroughOpening(table, t, elevation, test.flying)) return false;
     } else {
         const auto terrain = static_cast<uint32_t>(cell.terrain);
         const bool ground = terrain < test.ground.size()
                                 ? test.ground[terrain]
-                                : groundAllows(cell.terrain, test.flags.flying, test.flags.undead);
-        if (!ground || occupied) return false;
+                                : groundAllows(cell.terrain, test.flying, test.undead);
+        if (!ground || square.occupied) return false;
     }
     // The trail keeps a creature on squares seen at least as recently as its
     // own.
     if (test.followTrail) return test.startSeen <= cell.lastSeen;
-    return !isPlayer;
+    return !square.isPlayer;
 }
 
 // Flyers below the player may rise through a hole above them.
-bool mayRise(SectorTable& table, const MoveTest& test, const Position& from) {
-    if (!test.flags.flying || from.sector.sz >= test.player.sector.sz) return false;
+bool mayRise(CreaturePass& pass, const Position& from) {
     const Position t = movePosition(from, 0, 0, 1);
-    const Cell* above = findCell(table, t);
-    return above != nullptr && above->elevation == -3 && t != test.player;
+    const Cell* above = findCell(pass.level.sectors, t);
+    return above != nullptr && above->elevation == -3 && t != pass.player.position;
 }
 
 // A square a move may pick, as steps from the creature's square.
@@ -276,80 +260,44 @@ struct Step {
     int8_t dz = 0;
 };
 
-// At most the eight squares around and the one above, in the order of the
-// pick.
-struct Candidates {
-    std::array<Step, 9> steps;
-    int32_t count = 0;
-    void add(int32_t dx, int32_t dy, int32_t dz) {
-        steps[static_cast<size_t>(count++)] =
-            Step{static_cast<int8_t>(dx), static_cast<int8_t>(dy), static_cast<int8_t>(dz)};
-    }
-};
-
-// Away from its sector's edges all eight squares around a creature lie in
-// its own sector: one look-up serves them all, and a square is an index.
-void inlandCandidates(CreaturePass& pass, const MoveTest& test, const Sector& home,
-                      const Position& from, Range xs, Range ys, Candidates& out) {
+void moveCreature(CreaturePass& pass, Creature& creature, Range xs, Range ys, bool trail) {
     SectorTable& table = pass.level.sectors;
-    const uint16_t* counts = pass.occupancy.countsOf(home, from.sector);
-    const bool playerHere = test.player.sector == from.sector;
+    const Position from = creature.position;
+    const Position& player = pass.player.position;
+    const MoveTest test = moveTestOf(pass, creature, trail);
+    const SectorStep home = pass.nearby.stepTo(from.sector);
+    // Squares in the creature's own sector are one look-up away.
+    const NearbySector* own = pass.nearby.at(home);
+    const bool playerHere = from.sector == player.sector;
+    const bool mayRiseHere = test.flying && from.sector.sz < player.sector.sz;
+    // At most the eight squares around and the one above, in the order of
+    // the pick.
+    std::array<Step, 9> candidates;
+    int32_t count = 0;
     for (int32_t dx = xs.lo; dx <= xs.hi; ++dx) {
         const int32_t x = from.x + dx;
         for (int32_t dy = ys.lo; dy <= ys.hi; ++dy) {
             if (dx == 0 && dy == 0) {
-                if (mayRise(table, test, from)) out.add(0, 0, 1);
+                if (mayRiseHere && mayRise(pass, from))
+                    candidates[static_cast<size_t>(count++)] = Step{0, 0, 1};
                 continue;
             }
             const int32_t y = from.y + dy;
-            const bool occupied = counts != nullptr ? counts[x * sectorSize + y] != 0
-                                                    : creatureOnSquare(home, Position{{}, x, y});
-            const bool isPlayer = playerHere && test.player.x == x && test.player.y == y;
-            if (candidateFits(table, test, home.cells[x][y], from.sector, x, y, occupied, isPlayer))
-                out.add(dx, dy, 0);
+            Around square;
+            if (own != nullptr && x >= 0 && x < sectorSize && y >= 0 && y < sectorSize)
+                square = {&own->sector->cells[x][y],
+                          own->counts[static_cast<size_t>(x * sectorSize + y)] != 0,
+                          playerHere && player.x == x && player.y == y};
+            else
+                square = aroundAcrossEdge(pass, from, home, dx, dy);
+            if (square.cell != nullptr && candidateFits(table, test, square, from, dx, dy))
+                candidates[static_cast<size_t>(count++)] =
+                    Step{static_cast<int8_t>(dx), static_cast<int8_t>(dy), 0};
         }
     }
-}
-
-// On an edge the squares around may lie in up to four sectors, each of them
-// only if it is held in memory.
-void edgeCandidates(CreaturePass& pass, const MoveTest& test, const Position& from, Range xs,
-                    Range ys, Candidates& out) {
-    SectorTable& table = pass.level.sectors;
-    for (int32_t dx = xs.lo; dx <= xs.hi; ++dx) {
-        for (int32_t dy = ys.lo; dy <= ys.hi; ++dy) {
-            if (dx == 0 && dy == 0) {
-                if (mayRise(table, test, from)) out.add(0, 0, 1);
-                continue;
-            }
-            const Position t = movePosition(from, dx, dy, 0);
-            const Sector* sector = sectorInMemory(table, t.sector);
-            if (sector == nullptr) continue;
-            const uint16_t* counts = pass.occupancy.countsOf(*sector, t.sector);
-            const bool occupied = counts != nullptr ? counts[t.x * sectorSize + t.y] != 0
-                                                    : creatureOnSquare(*sector, t);
-            if (candidateFits(table, test, sector->cells[t.x][t.y], t.sector, t.x, t.y, occupied,
-                              t == test.player))
-                out.add(dx, dy, 0);
-        }
-    }
-}
-
-void moveCreature(CreaturePass& pass, Creature& creature, Range xs, Range ys, bool trail) {
-    SectorTable& table = pass.level.sectors;
-    const Position from = creature.position;
-    const MoveTest test = moveTestOf(pass, creature, trail);
-    const bool inland =
-        from.x > 0 && from.x < sectorSize - 1 && from.y > 0 && from.y < sectorSize - 1;
-    const Sector* home = inland ? sectorInMemory(table, from.sector) : nullptr;
-    Candidates candidates;
-    if (home != nullptr)
-        inlandCandidates(pass, test, *home, from, xs, ys, candidates);
-    else
-        edgeCandidates(pass, test, from, xs, ys, candidates);
-    if (candidates.count == 0) return;
-    int32_t pick = randomBelow(candidates.count);
-    const Step step = candidates.steps[static_cast<size_t>(pick)];
+    if (count == 0) return;
+    int32_t pick = randomBelow(count);
+    const Step step = candidates[static_cast<size_t>(pick)];
     const Position to = movePosition(from, step.dx, step.dy, step.dz);
     relocate(pass, creature, from, to);
     creature.position = to;
@@ -376,7 +324,7 @@ void applyRule(CreaturePass& pass, Creature& creature, MoveRule rule) {
         if (roll == 2) {
             postMessage(0, "The vampire's eyes glow blue.");
             summonWraith(creature.position.sector, pass.level.sectors);
-            pass.occupancy.forget(creature.position.sector);
+            pass.nearby.forget(creature.position.sector);
         }
         return;
     }
@@ -447,7 +395,7 @@ void creatureAct(CreaturePass& pass, Creature& creature) {
 
 void creatureTurns(Player& player, LevelRecord& level) {
     const SectorCoord p = player.position.sector;
-    CreaturePass pass{player, level, Occupancy(p)};
+    CreaturePass pass{player, level, Neighbourhood(level.sectors, p)};
     std::vector<Creature*> snapshot;
     for (int32_t dx = -1; dx <= 1; ++dx) {
         for (int32_t dy = -1; dy <= 1; ++dy) {

@@ -25,6 +25,26 @@ void VirtualScreen::writeText(Brightness brightness, Colour colour, std::string_
     std::fill_n(looks[static_cast<size_t>(row)].begin() + at, text.size(), look);
 }
 
+void VirtualScreen::writeGlyphs(std::span<const Glyph> glyphs, int row, int column) {
+    if (row < 0 || row >= screenRows || column >= screenColumns) return;
+    if (column < 0) {
+        const auto before = static_cast<size_t>(-int64_t{column});
+        if (before >= glyphs.size()) return;
+        glyphs = glyphs.subspan(before);
+        column = 0;
+    }
+    glyphs = glyphs.first(std::min(glyphs.size(), static_cast<size_t>(screenColumns - column)));
+    Row& line = chars[static_cast<size_t>(row)];
+    LookRow& lineLooks = looks[static_cast<size_t>(row)];
+    size_t at = static_cast<size_t>(column);
+    for (const Glyph& glyph : glyphs) {
+        line[at] = glyph.ch;
+        lineLooks[at] =
+            std::bit_cast<uint32_t>(CellLook{true, colours, glyph.colour, glyph.brightness});
+        ++at;
+    }
+}
+
 std::array<VirtualScreen::Row, screenRows> VirtualScreen::blankRows() {
     std::array<Row, screenRows> rows;
     for (Row& row : rows)

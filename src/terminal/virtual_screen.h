@@ -51,6 +51,7 @@ struct VirtualScreen : Terminal {
     bool hasColours() const override { return colours; }
     void writeText(Brightness brightness, Colour colour, std::string_view text, int row,
                    int column) override;
+    void writeGlyphs(std::span<const Glyph> glyphs, int row, int column) override;
     void clear() override;
     void refresh() override {}
     int readKey() override;

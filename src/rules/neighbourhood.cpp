@@ -1,0 +1,49 @@
+#include "rules/neighbourhood.h"
+
+#include "support/wrap.h"
+
+namespace dunvale {
+
+namespace {
+
+void count(NearbySector& nearby) {
+    nearby.counts.fill(0);
+    for (const auto& creature : nearby.sector->creatures)
+        ++nearby.counts[static_cast<size_t>(creature->position.x * sectorSize +
+                                            creature->position.y)];
+}
+
+} // namespace
+
+SectorStep Neighbourhood::stepTo(SectorCoord c) const {
+    return SectorStep{wrapSub(c.sx, centre.sx), wrapSub(c.sy, centre.sy), wrapSub(c.sz, centre.sz)};
+}
+
+// A sector not held in memory is asked for again next time: the pass may
+// load it meanwhile.
+NearbySector* Neighbourhood::lookUp(NearbySector& nearby, SectorStep step) {
+    const SectorCoord c{wrapAdd(centre.sx, step.x), wrapAdd(centre.sy, step.y),
+                        wrapAdd(centre.sz, step.z)};
+    nearby.sector = sectorInMemory(table, c);
+    if (nearby.sector == nullptr) return nullptr;
+    count(nearby);
+    return &nearby;
+}
+
+void Neighbourhood::forget(SectorCoord c) {
+    const SectorStep step = stepTo(c);
+    if (step.near()) sectors[indexOf(step)].sector = nullptr;
+}
+
+// Only a sector already counted follows a change: one counted later reads
+// its list as it then stands.
+void Neighbourhood::adjust(SectorCoord c, Position p, int delta) {
+    const SectorStep step = stepTo(c);
+    if (!step.near()) return;
+    NearbySector& nearby = sectors[indexOf(step)];
+    if (nearby.sector == nullptr) return;
+    uint16_t& squareCount = nearby.counts[static_cast<size_t>(p.x * sectorSize + p.y)];
+    squareCount = static_cast<uint16_t>(squareCount + delta);
+}
+
+} // namespace dunvale

@@ -1,0 +1,66 @@
+#pragma once
+// The 27 sectors around the player while the creatures take their turns.
+// Each is looked up once it is held in memory, and the creatures of its list
+// are counted square by square the first time a square of it is asked about;
+// the counts then follow every move, so that whether a creature stands on a
+// square is one look-up, not a walk along the list.
+#include "world/sector_table.h"
+
+#include <array>
+#include <cstdint>
+
+namespace dunvale {
+
+struct NearbySector {
+    Sector* sector = nullptr; // null: not looked up yet
+    // How many creatures of the sector's list stand on each square, x * 10 + y.
+    std::array<uint16_t, sectorSize * sectorSize> counts;
+};
+
+// Where a sector lies from the player's; one of the 27 when it is -1, 0 or 1
+// on each axis.
+struct SectorStep {
+    int32_t x = 0;
+    int32_t y = 0;
+    int32_t z = 0;
+    bool near() const { return nearAxis(x) && nearAxis(y) && nearAxis(z); }
+    static bool nearAxis(int32_t step) { return step >= -1 && step <= 1; }
+};
+
+class Neighbourhood {
+  public:
+    Neighbourhood(SectorTable& table, SectorCoord centre) : table(table), centre(centre) {}
+
+    SectorStep stepTo(SectorCoord c) const;
+    // The sector `step` away from the player's, looked up and counted; null
+    // when it lies beyond the 27 or is not held in memory. Inline: a creature
+    // asks this for every square it might step on.
+    NearbySector* at(SectorStep step) {
+        if (!step.near()) return nullptr;
+        NearbySector& nearby = sectors[indexOf(step)];
+        if (nearby.sector != nullptr) return &nearby;
+        return lookUp(nearby, step);
+    }
+    // The same for the sector at c.
+    NearbySector* find(SectorCoord c) { return at(stepTo(c)); }
+
+    // A creature of the list of the sector at c left the square p, or came
+    // onto it.
+    void leave(SectorCoord c, Position p) { adjust(c, p, -1); }
+    void join(SectorCoord c, Position p) { adjust(c, p, 1); }
+    // The list of the sector at c changed some other way: read it again.
+    void forget(SectorCoord c);
+
+  private:
+    SectorTable& table;
+    SectorCoord centre;
+    std::array<NearbySector, 27> sectors{};
+
+    static size_t indexOf(SectorStep step) {
+        return static_cast<size_t>((step.x + 1) * 9 + (step.y + 1) * 3 + step.z + 1);
+    }
+    NearbySector* lookUp(NearbySector& nearby, SectorStep step);
+    void adjust(SectorCoord c, Position p, int delta);
+};
+
+} // namespace dunvale
