@@ -25,10 +25,22 @@ struct Canvas {
     std::array<std::array<Glyph, 2 * reachX + 1>, 2 * reachY + 1> rows; // [row][column]
 };
 
+constexpr int topRow = playerRow - reachY;
+constexpr int leftColumn = playerColumn - reachX;
+
+// What the window showed when last painted: while nothing else has been
+// written over it, a row that has not changed is not written again.
+Canvas lastPainted;
+
 void paint(const Canvas& canvas) {
-    for (size_t r = 0; r < canvas.rows.size(); ++r)
-        writeGlyphs(canvas.rows[r], playerRow - reachY + static_cast<int>(r),
-                    playerColumn - reachX);
+    const bool kept = isKept(KeptArea::Map);
+    for (size_t r = 0; r < canvas.rows.size(); ++r) {
+        if (kept && canvas.rows[r] == lastPainted.rows[r]) continue;
+        writeGlyphs(canvas.rows[r], topRow + static_cast<int>(r), leftColumn);
+    }
+    writeText(Brightness::Bright, Colour::Cyan, "@", playerRow, playerColumn);
+    lastPainted = canvas;
+    keepArea(KeptArea::Map, topRow, leftColumn, topRow + 2 * reachY, leftColumn + 2 * reachX);
 }
 
 constexpr Glyph glyph(char ch, Colour colour, Brightness brightness) {
@@ -272,7 +284,6 @@ bool drawView(const Player& player, LevelRecord& level) {
         }
     }
     paint(canvas);
-    writeText(Brightness::Bright, Colour::Cyan, "@", playerRow, playerColumn);
     return creatureDrawn;
 }
 

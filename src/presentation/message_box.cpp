@@ -10,8 +10,15 @@ constexpr int linesPerPage = 4;
 } // namespace
 
 void clearMessageBox() {
-    for (int row = 17; row <= 21; ++row)
-        writeText(Brightness::Normal, Colour::Green, std::string(75, ' '), row, 2);
+    // Blank already when nothing has been written there since.
+    if (isKept(KeptArea::MessageBox)) return;
+    constexpr int firstRow = 17;
+    constexpr int lastRow = 21;
+    constexpr int width = 75;
+    const std::string blank(width, ' ');
+    for (int row = firstRow; row <= lastRow; ++row)
+        writeText(Brightness::Normal, Colour::Green, blank, row, 2);
+    keepArea(KeptArea::MessageBox, firstRow, 2, lastRow, 2 + width - 1);
 }
 
 void showPendingMessages() {

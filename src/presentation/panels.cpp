@@ -6,6 +6,13 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
+#include <initializer_list>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
 
 namespace dunvale {
 
@@ -28,14 +35,128 @@ PanelLook lookOf(Panel panel) {
     raiseMissingCase();
 }
 
+constexpr int panelTop = 1;
+constexpr int panelBottom = 15;
+
+// One line of a panel's text, written over its box.
+struct PanelLine {
+    Brightness brightness = Brightness::Normal;
+    Colour colour = Colour::White;
+    int row = 0;
+    int column = 0;
+    std::string text;
+    friend bool operator==(const PanelLine&, const PanelLine&) = default;
+};
+
+// A whole number in decimal, as std::to_string writes it.
+class Decimal {
+  public:
+    explicit Decimal(int64_t n) {
+        length = static_cast<size_t>(
+            std::to_chars(digits.data(), digits.data() + digits.size(), n).ptr - digits.data());
+    }
+    operator std::string_view() const { return {digits.data(), length}; }
+
+  private:
+    std::array<char, 24> digits;
+    size_t length = 0;
+};
+
+// What a panel shows: its box and title, and its lines in the order they are
+// written. The lines keep their storage from one drawing to the next.
+class PanelPicture {
+  public:
+    Panel panel = Panel::Controls;
+    int x = 0;
+
+    void start(Panel shown, int column) {
+        panel = shown;
+        x = column;
+        count = 0;
+    }
+    // One line, the text made of the parts in order.
+    void write(Brightness brightness, Colour colour, int row, int column,
+               std::initializer_list<std::string_view> parts) {
+        if (count == lines.size()) lines.emplace_back();
+        PanelLine& line = lines[count++];
+        line.brightness = brightness;
+        line.colour = colour;
+        line.row = row;
+        line.column = column;
+        line.text.clear();
+        for (std::string_view part : parts)
+            line.text.append(part);
+    }
+    std::span<const PanelLine> shown() const { return {lines.data(), count}; }
+    bool sameAs(const PanelPicture& other) const {
+        return panel == other.panel && x == other.x && std::ranges::equal(shown(), other.shown());
+    }
+
+  private:
+    std::vector<PanelLine> lines;
+    size_t count = 0;
+};
+
 // The box (which blanks the inside) and the title on its top border.
 void drawPanelFrame(int x, Panel panel) {
     PanelLook look = lookOf(panel);
-    drawBox(Brightness::Normal, look.colour, 1, x - 1, 15, x + 25);
-    writeText(Brightness::Bright, look.colour, look.title, 1, x + look.titleOffset);
+    drawBox(Brightness::Normal, look.colour, panelTop, x - 1, panelBottom, x + 25);
+    writeText(Brightness::Bright, look.colour, look.title, panelTop, x + look.titleOffset);
 }
 
-void drawControls(int x) {
+void draw(const PanelPicture& picture) {
+    drawPanelFrame(picture.x, picture.panel);
+    for (const PanelLine& line : picture.shown())
+        writeText(line.brightness, line.colour, line.text, line.row, line.column);
+}
+
+// The two panel places remember what they last showed: while nothing else
+// has been written over a panel, the same picture is not drawn again.
+struct PanelPlace {
+    KeptArea area;
+    PanelPicture draft;
+    PanelPicture shown;
+};
+std::array<PanelPlace, 2> places{PanelPlace{KeptArea::FirstPanel, {}, {}},
+                                 PanelPlace{KeptArea::SecondPanel, {}, {}}};
+
+PanelPlace* placeAt(int x) {
+    if (x == firstPanelColumn) return &places[0];
+    if (x == secondPanelColumn) return &places[1];
+    return nullptr;
+}
+
+// Draws the picture unless its place still shows it.
+void show(PanelPicture& picture) {
+    PanelPlace* place = placeAt(picture.x);
+    if (place == nullptr || &picture != &place->draft) {
+        draw(picture);
+        return;
+    }
+    if (isKept(place->area) && picture.sameAs(place->shown)) return;
+    draw(picture);
+    // Everything the panel wrote, text that runs past the box included.
+    int left = picture.x - 1;
+    int right = picture.x + 25;
+    for (const PanelLine& line : picture.shown()) {
+        left = std::min(left, line.column);
+        right = std::max(right, line.column + static_cast<int>(line.text.size()) - 1);
+    }
+    keepArea(place->area, panelTop, left, panelBottom, right);
+    std::swap(place->draft, place->shown);
+}
+
+// The picture to draw at column x: its place's draft, or a picture of its own.
+template <typename Fill> void drawPicture(Panel panel, int x, Fill fill) {
+    PanelPlace* place = placeAt(x);
+    PanelPicture own;
+    PanelPicture& picture = place != nullptr ? place->draft : own;
+    picture.start(panel, x);
+    fill(picture);
+    show(picture);
+}
+
+void drawControls(PanelPicture& picture, int x) {
     struct Line {
         const char* text;
         Brightness brightness;
@@ -54,10 +175,11 @@ void drawControls(int x) {
         {"use: a", Brightness::Normal},
     }};
     for (size_t i = 0; i < lines.size(); ++i)
-        writeText(lines[i].brightness, Colour::Yellow, lines[i].text, 2 + static_cast<int>(i), x);
+        picture.write(lines[i].brightness, Colour::Yellow, 2 + static_cast<int>(i), x,
+                      {lines[i].text});
 }
 
-std::string describeSector(SectorKind kind, int32_t exploration) {
+const char* describeSector(SectorKind kind, int32_t exploration) {
     switch (kind) {
     case SectorKind::Entrance: return "The labyrinth entrance";
     case SectorKind::Maze:
@@ -72,61 +194,59 @@ std::string describeSector(SectorKind kind, int32_t exploration) {
     raiseMissingCase();
 }
 
-void drawLocation(int x, const Player& player, LevelRecord& level) {
+void drawLocation(PanelPicture& picture, int x, const Player& player, LevelRecord& level) {
     const Position& p = player.position;
     int32_t e = player.skills.exploration;
     if (e > 2) {
-        writeText(Brightness::Normal, Colour::Blue,
-                  "Sector: " + std::to_string(p.sector.sx) + "," + std::to_string(p.sector.sy) +
-                      "," + std::to_string(p.sector.sz),
-                  3, x);
+        picture.write(Brightness::Normal, Colour::Blue, 3, x,
+                      {"Sector: ", Decimal(p.sector.sx), ",", Decimal(p.sector.sy), ",",
+                       Decimal(p.sector.sz)});
         if (e > 6)
-            writeText(Brightness::Normal, Colour::Blue,
-                      "Co-ordinates: " + std::to_string(p.x) + "," + std::to_string(p.y), 4, x);
+            picture.write(Brightness::Normal, Colour::Blue, 4, x,
+                          {"Co-ordinates: ", Decimal(p.x), ",", Decimal(p.y)});
     }
-    std::string description = "You're a bit lost.";
+    const char* description = "You're a bit lost.";
     if (e >= 1) {
         Sector* sector = findSector(level.sectors, p.sector);
         if (sector == nullptr) {
-            // The player's own sector always exists; reach the usual error.
+            // The player's own sector always exists; reach the usual error,
+            // with what the panel showed up to there.
+            show(picture);
             cellAt(level.sectors, p);
         } else {
             description = describeSector(sector->kind, e);
         }
     }
-    writeText(Brightness::Normal, Colour::Blue, description, 2, x);
+    picture.write(Brightness::Normal, Colour::Blue, 2, x, {description});
 }
 
-void drawStatus(int x, const Player& player) {
+void drawStatus(PanelPicture& picture, int x, const Player& player) {
+    const Brightness normal = Brightness::Normal;
     const Colour red = Colour::Red;
-    writeText(Brightness::Normal, red, "Exploration: " + std::to_string(player.skills.exploration),
-              2, x);
-    writeText(Brightness::Normal, red, "Combat     : " + std::to_string(player.skills.combat), 3,
-              x);
-    writeText(Brightness::Normal, red, "Energy     : " + std::to_string(player.energy) + "  ", 4,
-              x);
-    writeText(Brightness::Normal, red, "Armour:", 6, x);
-    writeText(Brightness::Normal, red,
-              player.equipment.armour ? itemName(*player.equipment.armour) : "unarmoured", 7,
-              x + 2);
-    writeText(Brightness::Normal, red, "Weapon:", 8, x);
-    writeText(Brightness::Normal, red,
-              player.equipment.weapon ? itemName(*player.equipment.weapon) : "unarmed", 9, x + 2);
+    const std::optional<Item>& armour = player.equipment.armour;
+    const std::optional<Item>& weapon = player.equipment.weapon;
+    picture.write(normal, red, 2, x, {"Exploration: ", Decimal(player.skills.exploration)});
+    picture.write(normal, red, 3, x, {"Combat     : ", Decimal(player.skills.combat)});
+    picture.write(normal, red, 4, x, {"Energy     : ", Decimal(player.energy), "  "});
+    picture.write(normal, red, 6, x, {"Armour:"});
+    picture.write(normal, red, 7, x + 2, {armour ? itemName(*armour) : "unarmoured"});
+    picture.write(normal, red, 8, x, {"Weapon:"});
+    picture.write(normal, red, 9, x + 2, {weapon ? itemName(*weapon) : "unarmed"});
     if (!player.effects.empty())
-        writeText(Brightness::Normal, red, std::to_string(player.effects.size()) + " temp effects.",
-                  11, x);
+        picture.write(normal, red, 11, x,
+                      {Decimal(static_cast<int64_t>(player.effects.size())), " temp effects."});
 }
 
-void drawInventoryBody(int x, const Player& player, const std::vector<ItemClass>& marked) {
+void drawInventoryBody(PanelPicture& picture, int x, const Player& player,
+                       const std::vector<ItemClass>& marked) {
     for (int slot = 0; slot < inventorySlots; ++slot) {
         const std::optional<Item>& item = player.inventory[slot];
-        std::string text = std::to_string(slot) + ":" + (item ? itemName(*item) : "(empty)");
         bool bright =
             item && std::find(marked.begin(), marked.end(), item->itemClass) != marked.end();
-        writeText(bright ? Brightness::Bright : Brightness::Normal, Colour::Cyan, text, slot + 2,
-                  x);
+        picture.write(bright ? Brightness::Bright : Brightness::Normal, Colour::Cyan, slot + 2, x,
+                      {Decimal(slot), ":", item ? std::string_view(itemName(*item)) : "(empty)"});
     }
-    writeText(Brightness::Normal, Colour::Cyan, "$: " + std::to_string(player.treasure), 12, x);
+    picture.write(Brightness::Normal, Colour::Cyan, 12, x, {"$: ", Decimal(player.treasure)});
 }
 
 const char* effectName(EffectKind kind) {
@@ -139,20 +259,19 @@ const char* effectName(EffectKind kind) {
     raiseMissingCase();
 }
 
-void drawEffects(int x, const Player& player) {
+void drawEffects(PanelPicture& picture, int x, const Player& player) {
     const auto& effects = player.effects;
     if (effects.empty()) {
-        writeText(Brightness::Normal, Colour::Magenta, "No active effects", 2, x);
+        picture.write(Brightness::Normal, Colour::Magenta, 2, x, {"No active effects"});
         return;
     }
-    if (effects.size() > 10) writeText(Brightness::Normal, Colour::Magenta, "...and more", 12, x);
+    if (effects.size() > 10)
+        picture.write(Brightness::Normal, Colour::Magenta, 12, x, {"...and more"});
     size_t shown = std::min<size_t>(10, effects.size());
     for (size_t i = 0; i < shown; ++i) {
         const TimedEffect& effect = effects[i];
-        writeText(Brightness::Normal, Colour::Magenta,
-                  std::string(effectName(effect.kind)) + " (" + std::to_string(effect.turnsLeft) +
-                      ")",
-                  static_cast<int>(i) + 2, x);
+        picture.write(Brightness::Normal, Colour::Magenta, static_cast<int>(i) + 2, x,
+                      {effectName(effect.kind), " (", Decimal(effect.turnsLeft), ")"});
     }
 }
 
@@ -163,19 +282,20 @@ void drawPanel(int x, Panel panel, const Player& player, LevelRecord& level) {
         drawInventoryPanel(x, player, {});
         return;
     }
-    drawPanelFrame(x, panel);
-    switch (panel) {
-    case Panel::Location: drawLocation(x, player, level); break;
-    case Panel::CurrentStatus: drawStatus(x, player); break;
-    case Panel::Controls: drawControls(x); break;
-    case Panel::Effects: drawEffects(x, player); break;
-    case Panel::Inventory: break;
-    }
+    drawPicture(panel, x, [&](PanelPicture& picture) {
+        switch (panel) {
+        case Panel::Location: drawLocation(picture, x, player, level); break;
+        case Panel::CurrentStatus: drawStatus(picture, x, player); break;
+        case Panel::Controls: drawControls(picture, x); break;
+        case Panel::Effects: drawEffects(picture, x, player); break;
+        case Panel::Inventory: break;
+        }
+    });
 }
 
 void drawInventoryPanel(int x, const Player& player, const std::vector<ItemClass>& marked) {
-    drawPanelFrame(x, Panel::Inventory);
-    drawInventoryBody(x, player, marked);
+    drawPicture(Panel::Inventory, x,
+                [&](PanelPicture& picture) { drawInventoryBody(picture, x, player, marked); });
 }
 
 void drawBothPanels(const Player& player, LevelRecord& level) {

@@ -2,10 +2,42 @@
 
 #include "support/errors.h"
 
+#include <algorithm>
+#include <array>
+
 namespace dunvale {
 
 namespace {
+
 Terminal* current = nullptr;
+
+struct Kept {
+    int top = 0;
+    int left = 0;
+    int bottom = -1;
+    int right = -1;
+    bool kept = false;
+};
+std::array<Kept, 4> keptAreas;
+
+void forgetAllAreas() {
+    for (Kept& area : keptAreas)
+        area.kept = false;
+}
+
+// A write over columns left to right of a row: no kept area under it stays
+// kept.
+void written(int row, int left, int right) {
+    for (Kept& area : keptAreas)
+        if (area.kept && row >= area.top && row <= area.bottom && right >= area.left &&
+            left <= area.right)
+            area.kept = false;
+}
+
+int lastColumn(int column, size_t length) {
+    return column + static_cast<int>(std::min<size_t>(length, screenColumns + 1)) - 1;
+}
+
 } // namespace
 
 std::string terminalSizeProblem(int rows, int columns) {
@@ -22,10 +54,12 @@ Terminal& screen() {
 
 void setScreen(Terminal* terminal) {
     current = terminal;
+    forgetAllAreas();
 }
 
 void writeText(Brightness brightness, Colour colour, std::string_view text, int row, int column) {
     screen().writeText(brightness, colour, text, row, column);
+    written(row, column, lastColumn(column, text.size()));
 }
 
 void Terminal::writeGlyphs(std::span<const Glyph> glyphs, int row, int column) {
@@ -47,6 +81,7 @@ void Terminal::writeGlyphs(std::span<const Glyph> glyphs, int row, int column) {
 
 void writeGlyphs(std::span<const Glyph> glyphs, int row, int column) {
     screen().writeGlyphs(glyphs, row, column);
+    written(row, column, lastColumn(column, glyphs.size()));
 }
 
 void drawBox(Brightness brightness, Colour colour, int top, int left, int bottom, int right) {
@@ -67,8 +102,17 @@ void drawScreenFrame() {
     drawBox(Brightness::Normal, Colour::Green, 16, 1, 22, 77);
 }
 
+void keepArea(KeptArea area, int top, int left, int bottom, int right) {
+    keptAreas[static_cast<size_t>(area)] = Kept{top, left, bottom, right, true};
+}
+
+bool isKept(KeptArea area) {
+    return keptAreas[static_cast<size_t>(area)].kept;
+}
+
 void clearScreen() {
     screen().clear();
+    forgetAllAreas();
 }
 
 void refreshScreen() {

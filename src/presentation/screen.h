@@ -73,6 +73,16 @@ void writeGlyphs(std::span<const Glyph> glyphs, int row, int column);
 // "+--+" top and bottom, "|  |" between: also blanks the inside.
 void drawBox(Brightness brightness, Colour colour, int top, int left, int bottom, int right);
 void drawScreenFrame();
+
+// Parts of the screen whose drawers may leave them standing instead of
+// drawing the same again. A drawer keeps an area (rows top to bottom, columns
+// left to right) once it has drawn it, and the area stays kept until anything
+// else is written over any part of it, the screen is cleared or another
+// terminal is taken: then the drawer draws it whole again.
+enum class KeptArea { Map, FirstPanel, SecondPanel, MessageBox };
+void keepArea(KeptArea area, int top, int left, int bottom, int right);
+bool isKept(KeptArea area);
+
 void clearScreen();
 void refreshScreen();
 // Reads a key; a change of terminal size repaints and reads on.

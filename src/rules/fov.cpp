@@ -1,10 +1,13 @@
 #include "rules/fov.h"
 
+#include "rules/sector_window.h"
 #include "rules/view_grid.h"
 #include "support/errors.h"
 #include "support/wrap.h"
 
 #include <algorithm>
+#include <array>
+#include <vector>
 
 namespace dunvale {
 
@@ -22,44 +25,120 @@ bool blocksSight(const Cell& cell) {
                        [](const TempEntry& entry) { return entry.kind == TempKind::Smoke; });
 }
 
+// Radii up to this have their evaluation order and square intervals worked
+// out once; larger ones (no player sees that far) as they come.
+constexpr int32_t tabledRadius = 10;
+
+constexpr int32_t tableSide = 2 * tabledRadius + 1;
+
+// squareInterval of every square near enough, at (dy + 10) * 21 + dx + 10.
+const std::array<SlopeInterval, tableSide* tableSide> intervalTable = [] {
+    std::array<SlopeInterval, tableSide * tableSide> intervals{};
+    for (int32_t x = -tabledRadius; x <= tabledRadius; ++x)
+        for (int32_t y = -tabledRadius; y <= tabledRadius; ++y)
+            if (x != 0 || y != 0)
+                intervals[static_cast<size_t>((y + tabledRadius) * tableSide + x + tabledRadius)] =
+                    squareInterval(x, y);
+    return intervals;
+}();
+
+SlopeInterval intervalOf(int32_t dx, int32_t dy) {
+    if (wrapAbs(dx) > tabledRadius || wrapAbs(dy) > tabledRadius) return squareInterval(dx, dy);
+    return intervalTable[static_cast<size_t>((dy + tabledRadius) * tableSide + dx + tabledRadius)];
+}
+
+struct Offset {
+    int32_t dx = 0;
+    int32_t dy = 0;
+};
+
+// The squares a view of radius r evaluates, in the order their evaluation
+// finishes: the edge of the region traced by the midpoint circle, each square
+// after the nearer squares it depends on (along an axis the one before it,
+// off the axes the one nearer in x, then the one nearer in y). Nothing but r
+// decides the order, and so which Cells are looked up when.
+std::vector<Offset> evaluationOrder(int32_t radius) {
+    const int32_t side = 2 * radius + 1;
+    std::vector<bool> done(static_cast<size_t>(side) * static_cast<size_t>(side), false);
+    const auto index = [&](int32_t dx, int32_t dy) {
+        return static_cast<size_t>(radius + dy) * static_cast<size_t>(side) +
+               static_cast<size_t>(radius + dx);
+    };
+    done[index(0, 0)] = true; // the viewer
+    std::vector<Offset> order;
+    const auto visit = [&](const auto& self, int32_t dx, int32_t dy) -> void {
+        if (done[index(dx, dy)]) return;
+        done[index(dx, dy)] = true;
+        if (dx == 0 || dy == 0) {
+            self(self, dx - sgn(dx), dy - sgn(dy));
+        } else {
+            self(self, dx - sgn(dx), dy);
+            self(self, dx, dy - sgn(dy));
+        }
+        order.push_back(Offset{dx, dy});
+    };
+    int32_t x = 0;
+    int32_t y = radius;
+    int32_t d = 1 - radius;
+    while (x <= y) {
+        for (Offset o : {Offset{x, y}, Offset{x, -y}, Offset{-x, y}, Offset{-x, -y}, Offset{y, x},
+                         Offset{y, -x}, Offset{-y, x}, Offset{-y, -x}})
+            visit(visit, o.dx, o.dy);
+        if (d < 0) {
+            d = d + 2 * x + 3;
+        } else {
+            d = d + 2 * (x - y) + 5;
+            y = y - 1;
+        }
+        x = x + 1;
+    }
+    return order;
+}
+
+// Worked out the first time a radius is asked for.
+const std::vector<Offset>& tabledOrder(int32_t radius) {
+    static std::array<std::vector<Offset>, tabledRadius + 1> orders;
+    std::vector<Offset>& order = orders[static_cast<size_t>(radius)];
+    if (order.empty()) order = evaluationOrder(radius);
+    return order;
+}
+
+// Works out each square from the nearer squares it depends on, which are
+// always worked out before it.
 struct Evaluation {
     ViewGrid& grid;
     Position origin;
-    SectorTable& table;
+    SectorWindow sectors;
 
     bool cellBlocks(int32_t dx, int32_t dy) {
-        return blocksSight(cellAtOffset(table, origin, dx, dy));
+        return blocksSight(sectors.cell(origin.x, origin.y, dx, dy));
     }
 
-    ViewSquare evaluate(int32_t dx, int32_t dy) {
-        ViewSquare& square = grid.at(dx, dy);
-        if (square.state != ViewState::Unknown) return square;
-        ViewSquare result = (dx == 0 || dy == 0) ? onAxis(dx, dy) : offAxis(dx, dy);
-        grid.at(dx, dy) = result;
-        return result;
+    void evaluate(int32_t dx, int32_t dy) {
+        grid.at(dx, dy) = (dx == 0 || dy == 0) ? onAxis(dx, dy) : offAxis(dx, dy);
     }
 
     // Along an axis nothing but a blocking square in between stops sight.
     ViewSquare onAxis(int32_t dx, int32_t dy) {
-        ViewSquare parent = evaluate(dx - sgn(dx), dy - sgn(dy));
+        const ViewSquare& parent = grid.at(dx - sgn(dx), dy - sgn(dy));
         if (parent.state != ViewState::ClearSeen && parent.state != ViewState::Viewer)
             return ViewSquare{ViewState::Hidden, {}};
-        SlopeInterval full = squareInterval(dx, dy);
+        SlopeInterval full = intervalOf(dx, dy);
         ViewState state = cellBlocks(dx, dy) ? ViewState::OpaqueSeen : ViewState::ClearSeen;
         return ViewSquare{state, full};
     }
 
     ViewSquare offAxis(int32_t dx, int32_t dy) {
         int32_t p1x = dx - sgn(dx);
-        ViewSquare p1 = evaluate(p1x, dy);
-        ViewSquare p2 = evaluate(dx, dy - sgn(dy));
-        SlopeInterval whole = squareInterval(dx, dy);
+        const ViewSquare& p1 = grid.at(p1x, dy);
+        const ViewSquare& p2 = grid.at(dx, dy - sgn(dy));
+        SlopeInterval whole = intervalOf(dx, dy);
         std::optional<SlopeInterval> accumulated;
         int32_t walls = 0;
         if (p1.state == ViewState::ClearSeen) {
             accumulated = throughClear(p1.seen, whole, accumulated);
         } else if (p1.state == ViewState::OpaqueSeen) {
-            accumulated = alongWall(squareInterval(p1x, dy), p1.seen, whole, accumulated);
+            accumulated = alongWall(intervalOf(p1x, dy), p1.seen, whole, accumulated);
             ++walls;
         }
         // A wall nearer in y only counts towards a corner; its face lights
@@ -77,19 +156,6 @@ struct Evaluation {
 };
 
 } // namespace
-
-size_t ViewGrid::indexOf(int32_t dx, int32_t dy) const {
-    size_t side = static_cast<size_t>(2 * radius + 1);
-    return static_cast<size_t>(radius + dy) * side + static_cast<size_t>(radius + dx);
-}
-
-ViewSquare& ViewGrid::at(int32_t dx, int32_t dy) {
-    return squares[indexOf(dx, dy)];
-}
-
-const ViewSquare& ViewGrid::at(int32_t dx, int32_t dy) const {
-    return squares[indexOf(dx, dy)];
-}
 
 bool isVisible(ViewState state) {
     return state == ViewState::Corner || state == ViewState::OpaqueSeen ||
@@ -173,45 +239,30 @@ ViewGrid computeViewGrid(int32_t radius, Position p, SectorTable& table) {
     grid.squares.assign(side * side, ViewSquare{});
     grid.at(0, 0).state = ViewState::Viewer;
 
-    // The midpoint circle traces the edge of the region; evaluating its
-    // squares evaluates every square nearer that they depend on.
-    Evaluation evaluation{grid, p, table};
-    int32_t x = 0;
-    int32_t y = radius;
-    int32_t d = 1 - radius;
-    while (x <= y) {
-        evaluation.evaluate(x, y);
-        evaluation.evaluate(x, -y);
-        evaluation.evaluate(-x, y);
-        evaluation.evaluate(-x, -y);
-        evaluation.evaluate(y, x);
-        evaluation.evaluate(y, -x);
-        evaluation.evaluate(-y, x);
-        evaluation.evaluate(-y, -x);
-        if (d < 0) {
-            d = d + 2 * x + 3;
-        } else {
-            d = d + 2 * (x - y) + 5;
-            y = y - 1;
-        }
-        x = x + 1;
+    Evaluation evaluation{grid, p, SectorWindow(table, p.sector)};
+    if (radius <= tabledRadius) {
+        for (Offset o : tabledOrder(radius))
+            evaluation.evaluate(o.dx, o.dy);
+    } else {
+        for (Offset o : evaluationOrder(radius))
+            evaluation.evaluate(o.dx, o.dy);
     }
     return grid;
 }
 
 void stampViewGrid(const ViewGrid& grid, int32_t turn, Position p, SectorTable& table) {
+    SectorWindow sectors(table, p.sector);
     int32_t r = grid.radius;
     for (int32_t dx = -r; dx <= r; ++dx) {
         for (int32_t dy = -r; dy <= r; ++dy) {
             if (!isVisible(grid.at(dx, dy).state)) continue;
-            Position square = movePosition(p, dx, dy, 0);
-            Cell& cell = cellAt(table, square);
+            Cell& cell = sectors.cell(p.x, p.y, dx, dy);
             cell.lastSeen = turn;
             // An opening to another level shows the same square there too.
             if (cell.elevation == 3) {
-                cellAt(table, movePosition(square, 0, 0, 1)).lastSeen = turn;
+                sectors.cell(p.x, p.y, dx, dy, 1).lastSeen = turn;
             } else if (cell.elevation == -3) {
-                cellAt(table, movePosition(square, 0, 0, -1)).lastSeen = turn;
+                sectors.cell(p.x, p.y, dx, dy, -1).lastSeen = turn;
             }
         }
     }

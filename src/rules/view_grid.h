@@ -30,9 +30,12 @@ struct ViewGrid {
     int32_t radius = 0;
     std::vector<ViewSquare> squares;
 
-    ViewSquare& at(int32_t dx, int32_t dy);
-    const ViewSquare& at(int32_t dx, int32_t dy) const;
-    size_t indexOf(int32_t dx, int32_t dy) const;
+    ViewSquare& at(int32_t dx, int32_t dy) { return squares[indexOf(dx, dy)]; }
+    const ViewSquare& at(int32_t dx, int32_t dy) const { return squares[indexOf(dx, dy)]; }
+    size_t indexOf(int32_t dx, int32_t dy) const {
+        const auto side = static_cast<size_t>(2 * radius + 1);
+        return static_cast<size_t>(radius + dy) * side + static_cast<size_t>(radius + dx);
+    }
 };
 
 // Corner, OpaqueSeen, ClearSeen and Viewer squares are stamped as seen.
