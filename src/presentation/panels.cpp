@@ -9,6 +9,7 @@
 #include <charconv>
 #include <initializer_list>
 #include <optional>
+#include <ranges>
 #include <span>
 #include <string>
 #include <string_view>
@@ -47,6 +48,8 @@ struct PanelLine {
     std::string text;
     friend bool operator==(const PanelLine&, const PanelLine&) = default;
 };
+
+using PictureRowSpan = std::span<const PanelLine>;
 
 // A whole number in decimal, as std::to_string writes it.
 class Decimal {
@@ -126,6 +129,29 @@ PanelPlace* placeAt(int x) {
     return nullptr;
 }
 
+// The lines of the picture on one row, in the order they are written.
+auto linesOnRow(const PanelPicture& picture, int row) {
+    return picture.shown() |
+           std::views::filter([row](const PanelLine& line) { return line.row == row; });
+}
+
+// Redraws only the rows whose lines changed: the box blanks a row's inside
+// before its lines are written, so a row depends on nothing but its own
+// lines. False when a line lies on the box's edge, where that does not hold.
+bool redrawChangedRows(const PanelPicture& picture, const PanelPicture& before) {
+    for (const PictureRowSpan& spans : {picture.shown(), before.shown()})
+        for (const PanelLine& line : spans)
+            if (line.row <= panelTop || line.row >= panelBottom) return false;
+    const PanelLook look = lookOf(picture.panel);
+    for (int row = panelTop + 1; row < panelBottom; ++row) {
+        if (std::ranges::equal(linesOnRow(picture, row), linesOnRow(before, row))) continue;
+        drawBoxRow(Brightness::Normal, look.colour, row, picture.x - 1, picture.x + 25);
+        for (const PanelLine& line : linesOnRow(picture, row))
+            writeText(line.brightness, line.colour, line.text, line.row, line.column);
+    }
+    return true;
+}
+
 // Draws the picture unless its place still shows it.
 void show(PanelPicture& picture) {
     PanelPlace* place = placeAt(picture.x);
@@ -133,8 +159,9 @@ void show(PanelPicture& picture) {
         draw(picture);
         return;
     }
-    if (isKept(place->area) && picture.sameAs(place->shown)) return;
-    draw(picture);
+    const bool kept = isKept(place->area) && picture.panel == place->shown.panel;
+    if (kept && picture.sameAs(place->shown)) return;
+    if (!kept || !redrawChangedRows(picture, place->shown)) draw(picture);
     // Everything the panel wrote, text that runs past the box included.
     int left = picture.x - 1;
     int right = picture.x + 25;

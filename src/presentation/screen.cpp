@@ -84,14 +84,29 @@ void writeGlyphs(std::span<const Glyph> glyphs, int row, int column) {
     written(row, column, lastColumn(column, glyphs.size()));
 }
 
+namespace {
+
+// "+--+" or "|  |" from column left to column right.
+std::string boxLine(char end, char fill, int left, int right) {
+    const int width = right - left - 1;
+    return std::string(1, end)
+        .append(width > 0 ? static_cast<size_t>(width) : 0, fill)
+        .append(1, end);
+}
+
+} // namespace
+
 void drawBox(Brightness brightness, Colour colour, int top, int left, int bottom, int right) {
-    int width = right - left - 1;
-    std::string edge = std::string(1, '+').append(width > 0 ? width : 0, '-').append(1, '+');
-    std::string middle = std::string(1, '|').append(width > 0 ? width : 0, ' ').append(1, '|');
+    const std::string edge = boxLine('+', '-', left, right);
+    const std::string middle = boxLine('|', ' ', left, right);
     writeText(brightness, colour, edge, top, left);
     for (int row = top + 1; row < bottom; ++row)
         writeText(brightness, colour, middle, row, left);
     writeText(brightness, colour, edge, bottom, left);
+}
+
+void drawBoxRow(Brightness brightness, Colour colour, int row, int left, int right) {
+    writeText(brightness, colour, boxLine('|', ' ', left, right), row, left);
 }
 
 void drawScreenFrame() {

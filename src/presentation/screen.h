@@ -72,6 +72,8 @@ void writeText(Brightness brightness, Colour colour, std::string_view text, int 
 void writeGlyphs(std::span<const Glyph> glyphs, int row, int column);
 // "+--+" top and bottom, "|  |" between: also blanks the inside.
 void drawBox(Brightness brightness, Colour colour, int top, int left, int bottom, int right);
+// One inside row of such a box: "|  |".
+void drawBoxRow(Brightness brightness, Colour colour, int row, int left, int right);
 void drawScreenFrame();
 
 // Parts of the screen whose drawers may leave them standing instead of
