@@ -82,13 +82,17 @@ struct CreaturePass {
 };
 
 // Moves the creature between sector lists when it crosses an edge; a
-// creature that is not in its old list stays out of both.
-void relocate(CreaturePass& pass, Creature& creature, Position from, Position to) {
+// creature that is not in its old list stays out of both. `own` is its old
+// sector among those around the player, if it is one.
+void relocate(CreaturePass& pass, Creature& creature, Position from, Position to,
+              NearbySector* own) {
     SectorTable& table = pass.level.sectors;
     if (to.sector == from.sector) {
         // A creature always stands in the list of its own sector.
-        pass.nearby.leave(from.sector, from);
-        pass.nearby.join(to.sector, to);
+        if (own != nullptr) {
+            --own->counts[static_cast<size_t>(from.x * sectorSize + from.y)];
+            ++own->counts[static_cast<size_t>(to.x * sectorSize + to.y)];
+        }
         return;
     }
     Sector* oldSector = findSector(table, from.sector);
@@ -149,6 +153,32 @@ bool mayEnterCell(SectorTable& table, const Cell& cell, const Position& t, bool 
     return groundAllows(cell.terrain, flying, undead) && !occupied;
 }
 
+// What a move needs besides the rules: where the creature and the player
+// stand, and the creature's own sector among those around the player.
+struct MoveSite {
+    Position from;
+    SectorStep home;
+    NearbySector* own = nullptr;
+    bool playerHere = false;
+    bool mayRise = false;
+};
+
+MoveSite siteOf(CreaturePass& pass, const Position& from) {
+    MoveSite site;
+    site.from = from;
+    site.home = pass.nearby.stepTo(from.sector);
+    site.own = pass.nearby.at(site.home);
+    site.playerHere = from.sector == pass.player.position.sector;
+    return site;
+}
+
+// The Cell the creature stands on.
+const Cell& cellOf(CreaturePass& pass, const MoveSite& site) {
+    const Position& p = site.from;
+    if (site.own != nullptr) return site.own->sector->cells[p.x][p.y];
+    return cellAt(pass.level.sectors, p);
+}
+
 // What a move tests every candidate square against: the rules of the
 // creature's kind, and its trail.
 struct MoveTest {
@@ -182,12 +212,13 @@ const std::array<MoveTest, creatureKinds>& kindRules() {
     return rules;
 }
 
-MoveTest moveTestOf(CreaturePass& pass, const Creature& creature, bool trail) {
+MoveTest moveTestOf(CreaturePass& pass, const Creature& creature, const MoveSite& site,
+                    bool trail) {
     const auto kind = static_cast<size_t>(creature.kind);
     if (kind >= creatureKinds) raiseMissingCase();
     MoveTest test = kindRules()[kind];
     test.followTrail = trail && creature.position.sector.sz == pass.player.position.sector.sz;
-    if (trail) test.startSeen = cellAt(pass.level.sectors, creature.position).lastSeen;
+    if (trail) test.startSeen = cellOf(pass, site).lastSeen;
     return test;
 }
 
@@ -219,16 +250,17 @@ struct Around {
     return {&sector->cells[t.x][t.y], creatureOnSquare(*sector, t), t == pass.player.position};
 }
 
-// Whether the creature may step onto the square (dx, dy) from its own.
+// Whether the creature may step onto the square (dx, dy) from its own, whose
+// Cell is `cell`; `occupied` says whether a creature of that square's
+// sector's list stands there, `isPlayer` whether the player does.
 [[gnu::always_inline]] inline bool candidateFits(SectorTable& table, const MoveTest& test,
-                                                 const Around& square, const Position& from,
-                                                 int32_t dx, int32_t dy) {
-    const Cell& cell = *square.cell;
+                                                 const Cell& cell, bool occupied, bool isPlayer,
+                                                 const Position& from, int32_t dx, int32_t dy) {
     const int32_t elevation = cell.elevation;
     if (test.wraith) {
         // Only level ground is offered, so the openings a wraith may pass
         // (elevation 3 or -3) never count here.
-        return wrapAbs(elevation) <= 1 && !square.occupied && !square.isPlayer;
+        return wrapAbs(elevation) <= 1 && !occupied && !isPlayer;
     }
     if (elevation == 3 || elevation == -3) [[unlikely]] {
         const Position t = movePosition(from, dx, dy, 0);
@@ -238,12 +270,12 @@ struct Around {
         const bool ground = terrain < test.ground.size()
                                 ? test.ground[terrain]
                                 : groundAllows(cell.terrain, test.flying, test.undead);
-        if (!ground || square.occupied) return false;
+        if (!ground || occupied) return false;
     }
     // The trail keeps a creature on squares seen at least as recently as its
     // own.
     if (test.followTrail) return test.startSeen <= cell.lastSeen;
-    return !square.isPlayer;
+    return !isPlayer;
 }
 
 // Flyers below the player may rise through a hole above them.
@@ -253,72 +285,111 @@ bool mayRise(CreaturePass& pass, const Position& from) {
     return above != nullptr && above->elevation == -3 && t != pass.player.position;
 }
 
-// A square a move may pick, as steps from the creature's square.
-struct Step {
-    int8_t dx = 0;
-    int8_t dy = 0;
-    int8_t dz = 0;
+// At most the eight squares around and the one above, in the order of the
+// pick: (dx + 1) * 3 + dy + 1 for a square around, `rising` for the one above.
+struct Candidates {
+    static constexpr uint8_t rising = 9;
+    std::array<uint8_t, 10> squares;
+    int32_t count = 0;
+    void add(int32_t dx, int32_t dy) {
+        squares[static_cast<size_t>(count++)] = static_cast<uint8_t>((dx + 1) * 3 + dy + 1);
+    }
+    void addRising() { squares[static_cast<size_t>(count++)] = rising; }
+    Position picked(const Position& from, int32_t pick) const {
+        const uint8_t square = squares[static_cast<size_t>(pick)];
+        if (square == rising) return movePosition(from, 0, 0, 1);
+        return movePosition(from, square / 3 - 1, square % 3 - 1, 0);
+    }
 };
 
-void moveCreature(CreaturePass& pass, Creature& creature, Range xs, Range ys, bool trail) {
+// The usual case: every square around lies in the creature's own sector, so
+// a square is two indices.
+void inlandCandidates(CreaturePass& pass, const MoveTest& test, const MoveSite& site, Range xs,
+                      Range ys, Candidates& out) {
     SectorTable& table = pass.level.sectors;
-    const Position from = creature.position;
     const Position& player = pass.player.position;
-    const MoveTest test = moveTestOf(pass, creature, trail);
-    const SectorStep home = pass.nearby.stepTo(from.sector);
-    // Squares in the creature's own sector are one look-up away.
-    const NearbySector* own = pass.nearby.at(home);
-    const bool playerHere = from.sector == player.sector;
-    const bool mayRiseHere = test.flying && from.sector.sz < player.sector.sz;
-    // At most the eight squares around and the one above, in the order of
-    // the pick.
-    std::array<Step, 9> candidates;
-    int32_t count = 0;
+    const NearbySector& own = *site.own;
     for (int32_t dx = xs.lo; dx <= xs.hi; ++dx) {
-        const int32_t x = from.x + dx;
+        const int32_t x = site.from.x + dx;
+        const auto& cells = own.sector->cells[static_cast<size_t>(x)];
+        const uint16_t* counts = &own.counts[static_cast<size_t>(x * sectorSize)];
+        const bool playerColumn = site.playerHere && player.x == x;
         for (int32_t dy = ys.lo; dy <= ys.hi; ++dy) {
             if (dx == 0 && dy == 0) {
-                if (mayRiseHere && mayRise(pass, from))
-                    candidates[static_cast<size_t>(count++)] = Step{0, 0, 1};
+                if (site.mayRise && mayRise(pass, site.from)) out.addRising();
                 continue;
             }
-            const int32_t y = from.y + dy;
+            const int32_t y = site.from.y + dy;
+            if (candidateFits(table, test, cells[static_cast<size_t>(y)], counts[y] != 0,
+                              playerColumn && player.y == y, site.from, dx, dy))
+                out.add(dx, dy);
+        }
+    }
+}
+
+// Near an edge some squares lie in other sectors.
+void edgeCandidates(CreaturePass& pass, const MoveTest& test, const MoveSite& site, Range xs,
+                    Range ys, Candidates& out) {
+    SectorTable& table = pass.level.sectors;
+    const Position& player = pass.player.position;
+    const NearbySector* own = site.own;
+    for (int32_t dx = xs.lo; dx <= xs.hi; ++dx) {
+        const int32_t x = site.from.x + dx;
+        for (int32_t dy = ys.lo; dy <= ys.hi; ++dy) {
+            if (dx == 0 && dy == 0) {
+                if (site.mayRise && mayRise(pass, site.from)) out.addRising();
+                continue;
+            }
+            const int32_t y = site.from.y + dy;
             Around square;
             if (own != nullptr && x >= 0 && x < sectorSize && y >= 0 && y < sectorSize)
                 square = {&own->sector->cells[x][y],
                           own->counts[static_cast<size_t>(x * sectorSize + y)] != 0,
-                          playerHere && player.x == x && player.y == y};
+                          site.playerHere && player.x == x && player.y == y};
             else
-                square = aroundAcrossEdge(pass, from, home, dx, dy);
-            if (square.cell != nullptr && candidateFits(table, test, square, from, dx, dy))
-                candidates[static_cast<size_t>(count++)] =
-                    Step{static_cast<int8_t>(dx), static_cast<int8_t>(dy), 0};
+                square = aroundAcrossEdge(pass, site.from, site.home, dx, dy);
+            if (square.cell != nullptr && candidateFits(table, test, *square.cell, square.occupied,
+                                                        square.isPlayer, site.from, dx, dy))
+                out.add(dx, dy);
         }
     }
-    if (count == 0) return;
-    int32_t pick = randomBelow(count);
-    const Step step = candidates[static_cast<size_t>(pick)];
-    const Position to = movePosition(from, step.dx, step.dy, step.dz);
-    relocate(pass, creature, from, to);
+}
+
+void moveCreature(CreaturePass& pass, Creature& creature, MoveSite site, Range xs, Range ys,
+                  bool trail) {
+    const MoveTest test = moveTestOf(pass, creature, site, trail);
+    site.mayRise = test.flying && site.from.sector.sz < pass.player.position.sector.sz;
+    const Position& from = site.from;
+    const bool inland = site.own != nullptr && from.x > 0 && from.x < sectorSize - 1 &&
+                        from.y > 0 && from.y < sectorSize - 1;
+    Candidates candidates;
+    if (inland)
+        inlandCandidates(pass, test, site, xs, ys, candidates);
+    else
+        edgeCandidates(pass, test, site, xs, ys, candidates);
+    if (candidates.count == 0) return;
+    int32_t pick = randomBelow(candidates.count);
+    const Position to = candidates.picked(from, pick);
+    relocate(pass, creature, from, to, site.own);
     creature.position = to;
 }
 
-void applyRule(CreaturePass& pass, Creature& creature, MoveRule rule) {
+void applyRule(CreaturePass& pass, Creature& creature, const MoveSite& site, MoveRule rule) {
     const Position p = pass.player.position;
     const Position c = creature.position;
     switch (rule) {
-    case MoveRule::PlainWander: moveCreature(pass, creature, {-1, 1}, {-1, 1}, false); return;
-    case MoveRule::TrailWander: moveCreature(pass, creature, {-1, 1}, {-1, 1}, true); return;
+    case MoveRule::PlainWander: moveCreature(pass, creature, site, {-1, 1}, {-1, 1}, false); return;
+    case MoveRule::TrailWander: moveCreature(pass, creature, site, {-1, 1}, {-1, 1}, true); return;
     case MoveRule::Chase:
-        moveCreature(pass, creature, chaseRange(globalX(p), globalX(c)),
+        moveCreature(pass, creature, site, chaseRange(globalX(p), globalX(c)),
                      chaseRange(globalY(p), globalY(c)), true);
         return;
     case MoveRule::DirectChase:
-        moveCreature(pass, creature, directRange(globalX(p), globalX(c)),
+        moveCreature(pass, creature, site, directRange(globalX(p), globalX(c)),
                      directRange(globalY(p), globalY(c)), false);
         return;
     case MoveRule::VampireChase: {
-        moveCreature(pass, creature, chaseRange(globalX(p), globalX(c)),
+        moveCreature(pass, creature, site, chaseRange(globalX(p), globalX(c)),
                      chaseRange(globalY(p), globalY(c)), true);
         int32_t roll = randomIn(1, 5);
         if (roll == 2) {
@@ -337,15 +408,16 @@ void applyRule(CreaturePass& pass, Creature& creature, MoveRule rule) {
 // rest move by whether the player sees them.
 void creatureStep(CreaturePass& pass, Creature& creature, MoveRule inView, MoveRule outOfView) {
     Player& player = pass.player;
+    const MoveSite site = siteOf(pass, creature.position);
     if (creature.position == player.position) {
-        applyRule(pass, creature, MoveRule::PlainWander);
+        applyRule(pass, creature, site, MoveRule::PlainWander);
         return;
     }
     if (adjacent(creature.position, player.position)) {
         creatureAttacks(creature, player);
         return;
     }
-    const Cell& here = cellAt(pass.level.sectors, creature.position);
+    const Cell& here = cellOf(pass, site);
     const int32_t elevation = here.elevation;
     const int32_t lastSeen = here.lastSeen;
     if ((elevation == 2 && adjacent(movePosition(creature.position, 0, 0, 1), player.position)) ||
@@ -353,7 +425,7 @@ void creatureStep(CreaturePass& pass, Creature& creature, MoveRule inView, MoveR
         creatureAttacks(creature, player);
         return;
     }
-    applyRule(pass, creature, lastSeen == pass.level.turn ? inView : outOfView);
+    applyRule(pass, creature, site, lastSeen == pass.level.turn ? inView : outOfView);
 }
 
 void creatureAct(CreaturePass& pass, Creature& creature) {
