@@ -8,7 +8,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <string>
+#include <type_traits>
 
 namespace dunvale {
 
@@ -25,6 +27,8 @@ struct Canvas {
     std::array<std::array<Glyph, 2 * reachX + 1>, 2 * reachY + 1> rows; // [row][column]
 };
 
+static_assert(std::has_unique_object_representations_v<Glyph>, "rows of glyphs compare as bytes");
+
 constexpr int topRow = playerRow - reachY;
 constexpr int leftColumn = playerColumn - reachX;
 
@@ -35,7 +39,8 @@ Canvas lastPainted;
 void paint(const Canvas& canvas) {
     const bool kept = isKept(KeptArea::Map);
     for (size_t r = 0; r < canvas.rows.size(); ++r) {
-        if (kept && canvas.rows[r] == lastPainted.rows[r]) continue;
+        if (kept && std::memcmp(&canvas.rows[r], &lastPainted.rows[r], sizeof canvas.rows[r]) == 0)
+            continue;
         writeGlyphs(canvas.rows[r], topRow + static_cast<int>(r), leftColumn);
     }
     writeText(Brightness::Bright, Colour::Cyan, "@", playerRow, playerColumn);
@@ -230,8 +235,9 @@ struct DrawContext {
 // What the square (x, y) of the window's sector `slot` (whose Cell is
 // `cell`) shows against the reference elevation; `creatureDrawn` is set when
 // it is a creature.
-Glyph squareGlyph(Cell& cell, WindowSectors& window, size_t slot, int32_t x, int32_t y,
-                  int32_t reference, DrawContext frame, bool& creatureDrawn) {
+[[gnu::always_inline]] inline Glyph squareGlyph(Cell& cell, WindowSectors& window, size_t slot,
+                                                int32_t x, int32_t y, int32_t reference,
+                                                DrawContext frame, bool& creatureDrawn) {
     if (cell.lastSeen == neverSeen) return blank;
     if (cell.lastSeen == frame.turn) {
         // Smoke in view that has run out is cleared away as it is looked at.
@@ -251,36 +257,68 @@ Glyph squareGlyph(Cell& cell, WindowSectors& window, size_t slot, int32_t x, int
 
 } // namespace
 
+// A run of the window's rows that lies in one row of sectors.
+struct RowRun {
+    int32_t firstDy = 0;
+    int32_t lastDy = 0;
+    int32_t sectorStep = 0;
+    int32_t firstSquare = 0;
+};
+
+// The window's 13 rows lie in at most three rows of sectors: as many runs,
+// the same for every column.
+std::array<RowRun, 3> rowRunsAround(int32_t y, int& count) {
+    std::array<RowRun, 3> runs{};
+    count = 0;
+    for (int32_t dy = -reachY; dy <= reachY; ++dy) {
+        const int32_t at = y + dy;
+        const int32_t step = at < 0 ? -1 : (at >= sectorSize ? 1 : 0);
+        if (count == 0 || runs[static_cast<size_t>(count - 1)].sectorStep != step)
+            runs[static_cast<size_t>(count++)] = RowRun{dy, dy, step, at - step * sectorSize};
+        else
+            runs[static_cast<size_t>(count - 1)].lastDy = dy;
+    }
+    return runs;
+}
+
 bool drawView(const Player& player, LevelRecord& level) {
     SectorTable& table = level.sectors;
     const Position origin = player.position;
     const int32_t elevation = cellAt(table, origin).elevation;
     const DrawContext frame{level.turn, player.skills.exploration};
     const auto columns = lanesAround<2 * reachX + 1>(origin.x, reachX);
-    const auto rows = lanesAround<2 * reachY + 1>(origin.y, reachY);
+    int runCount = 0;
+    const auto runs = rowRunsAround(origin.y, runCount);
     WindowSectors window(table, origin.sector);
     bool creatureDrawn = false;
     Canvas canvas;
     for (int32_t dx = -reachX; dx <= reachX; ++dx) {
         const Lane column = columns[static_cast<size_t>(dx + reachX)];
         const int32_t x = column.square;
-        for (int32_t dy = -reachY; dy <= reachY; ++dy) {
-            const Lane row = rows[static_cast<size_t>(dy + reachY)];
-            const int32_t y = row.square;
-            size_t slot = WindowSectors::slotOf(column.sectorStep, row.sectorStep, 0);
-            Cell* cell = &window.sector(slot).cells[x][y];
-            int32_t reference = elevation;
-            // An opening onto another level shows what lies there, one level
-            // deep, against a reference shifted by that level's height.
-            const int32_t opening = cell->elevation;
-            if (opening == 3 || opening == -3) [[unlikely]] {
-                slot = WindowSectors::slotOf(column.sectorStep, row.sectorStep, opening / 3);
-                cell = &window.sector(slot).cells[x][y];
-                reference = opening == 3 ? wrapSub(elevation, 10) : wrapAdd(elevation, 10);
+        const auto canvasColumn = static_cast<size_t>(dx + reachX);
+        // Each run of a column reads one sector's column of Cells.
+        for (int r = 0; r < runCount; ++r) {
+            const RowRun& run = runs[static_cast<size_t>(r)];
+            const size_t slot = WindowSectors::slotOf(column.sectorStep, run.sectorStep, 0);
+            auto& cells = window.sector(slot).cells[static_cast<size_t>(x)];
+            int32_t y = run.firstSquare;
+            for (int32_t dy = run.firstDy; dy <= run.lastDy; ++dy, ++y) {
+                Cell* cell = &cells[static_cast<size_t>(y)];
+                size_t shown = slot;
+                int32_t reference = elevation;
+                // An opening onto another level shows what lies there, one
+                // level deep, against a reference shifted by that level's
+                // height.
+                const int32_t opening = cell->elevation;
+                if (opening == 3 || opening == -3) [[unlikely]] {
+                    shown = WindowSectors::slotOf(column.sectorStep, run.sectorStep, opening / 3);
+                    cell = &window.sector(shown).cells[x][y];
+                    reference = opening == 3 ? wrapSub(elevation, 10) : wrapAdd(elevation, 10);
+                }
+                // A larger dy is higher on the screen.
+                canvas.rows[static_cast<size_t>(reachY - dy)][canvasColumn] =
+                    squareGlyph(*cell, window, shown, x, y, reference, frame, creatureDrawn);
             }
-            // A larger dy is higher on the screen.
-            canvas.rows[static_cast<size_t>(reachY - dy)][static_cast<size_t>(dx + reachX)] =
-                squareGlyph(*cell, window, slot, x, y, reference, frame, creatureDrawn);
         }
     }
     paint(canvas);
