@@ -105,13 +105,23 @@ const std::vector<Offset>& tabledOrder(int32_t radius) {
 
 // Works out each square from the nearer squares it depends on, which are
 // always worked out before it.
+// A Cell the view looked up, and whether it blocked sight.
+struct LookUp {
+    int32_t dx = 0;
+    int32_t dy = 0;
+    bool blocks = false;
+};
+
 struct Evaluation {
     ViewGrid& grid;
     Position origin;
     SectorWindow sectors;
+    std::vector<LookUp>* lookUps = nullptr; // where the look-ups are noted, if anywhere
 
     bool cellBlocks(int32_t dx, int32_t dy) {
-        return blocksSight(sectors.cell(origin.x, origin.y, dx, dy));
+        const bool blocks = blocksSight(sectors.cell(origin.x, origin.y, dx, dy));
+        if (lookUps != nullptr) lookUps->push_back(LookUp{dx, dy, blocks});
+        return blocks;
     }
 
     void evaluate(int32_t dx, int32_t dy) {
@@ -154,6 +164,47 @@ struct Evaluation {
         return ViewSquare{ViewState::OpaqueSeen, *accumulated};
     }
 };
+
+void evaluateAll(ViewGrid& grid, int32_t radius, Position p, SectorTable& table,
+                 std::vector<LookUp>* lookUps) {
+    if (radius < 0) raiseError("Value out of range", errorCode::valueOutOfRange);
+    grid.radius = radius;
+    size_t side = static_cast<size_t>(2 * radius + 1);
+    grid.squares.assign(side * side, ViewSquare{});
+    grid.at(0, 0).state = ViewState::Viewer;
+    Evaluation evaluation{grid, p, SectorWindow(table, p.sector), lookUps};
+    if (radius <= tabledRadius) {
+        for (Offset o : tabledOrder(radius))
+            evaluation.evaluate(o.dx, o.dy);
+    } else {
+        for (Offset o : evaluationOrder(radius))
+            evaluation.evaluate(o.dx, o.dy);
+    }
+}
+
+// The view updateView worked out last, with every Cell it looked up in
+// order. While the player looks from the same square as far, and those Cells
+// are all held in memory and block sight as they did, working the view out
+// again would look up the same Cells, load nothing and come to the same grid:
+// so it is not worked out again. Resting turns see the same view.
+struct RememberedView {
+    int32_t radius = -1;
+    Position origin;
+    std::vector<LookUp> lookUps;
+    ViewGrid grid;
+};
+
+RememberedView remembered;
+
+bool stillHolds(const RememberedView& view, int32_t radius, Position p, SectorTable& table) {
+    if (view.radius != radius || view.origin != p) return false;
+    SectorWindow sectors(table, p.sector);
+    for (const LookUp& lookUp : view.lookUps) {
+        const Cell* cell = sectors.heldCell(p.x, p.y, lookUp.dx, lookUp.dy);
+        if (cell == nullptr || blocksSight(*cell) != lookUp.blocks) return false;
+    }
+    return true;
+}
 
 } // namespace
 
@@ -232,21 +283,8 @@ std::optional<SlopeInterval> alongWall(SlopeInterval full, SlopeInterval seen, S
 }
 
 ViewGrid computeViewGrid(int32_t radius, Position p, SectorTable& table) {
-    if (radius < 0) raiseError("Value out of range", errorCode::valueOutOfRange);
     ViewGrid grid;
-    grid.radius = radius;
-    size_t side = static_cast<size_t>(2 * radius + 1);
-    grid.squares.assign(side * side, ViewSquare{});
-    grid.at(0, 0).state = ViewState::Viewer;
-
-    Evaluation evaluation{grid, p, SectorWindow(table, p.sector)};
-    if (radius <= tabledRadius) {
-        for (Offset o : tabledOrder(radius))
-            evaluation.evaluate(o.dx, o.dy);
-    } else {
-        for (Offset o : evaluationOrder(radius))
-            evaluation.evaluate(o.dx, o.dy);
-    }
+    evaluateAll(grid, radius, p, table, nullptr);
     return grid;
 }
 
@@ -269,8 +307,15 @@ void stampViewGrid(const ViewGrid& grid, int32_t turn, Position p, SectorTable& 
 }
 
 void updateView(int32_t turn, int32_t radius, Position p, SectorTable& table) {
-    ViewGrid grid = computeViewGrid(radius, p, table);
-    stampViewGrid(grid, turn, p, table);
+    if (!stillHolds(remembered, radius, p, table)) {
+        // Forgotten first: a look-up that raises leaves nothing half noted.
+        remembered.radius = -1;
+        remembered.lookUps.clear();
+        evaluateAll(remembered.grid, radius, p, table, &remembered.lookUps);
+        remembered.radius = radius;
+        remembered.origin = p;
+    }
+    stampViewGrid(remembered.grid, turn, p, table);
 }
 
 } // namespace dunvale
