@@ -192,6 +192,8 @@ struct RememberedView {
     Position origin;
     std::vector<LookUp> lookUps;
     ViewGrid grid;
+    // The visible squares in the order stampViewGrid stamps them.
+    std::vector<Offset> visible;
 };
 
 RememberedView remembered;
@@ -288,22 +290,36 @@ ViewGrid computeViewGrid(int32_t radius, Position p, SectorTable& table) {
     return grid;
 }
 
+namespace {
+
+// Stamps the square (dx, dy) from p with the turn, and the square on the
+// other level under an opening.
+void stampSquare(SectorWindow& sectors, int32_t turn, Position p, int32_t dx, int32_t dy) {
+    Cell& cell = sectors.cell(p.x, p.y, dx, dy);
+    cell.lastSeen = turn;
+    // An opening to another level shows the same square there too.
+    if (cell.elevation == 3) {
+        sectors.cell(p.x, p.y, dx, dy, 1).lastSeen = turn;
+    } else if (cell.elevation == -3) {
+        sectors.cell(p.x, p.y, dx, dy, -1).lastSeen = turn;
+    }
+}
+
+std::vector<Offset> visibleSquares(const ViewGrid& grid) {
+    std::vector<Offset> visible;
+    const int32_t r = grid.radius;
+    for (int32_t dx = -r; dx <= r; ++dx)
+        for (int32_t dy = -r; dy <= r; ++dy)
+            if (isVisible(grid.at(dx, dy).state)) visible.push_back(Offset{dx, dy});
+    return visible;
+}
+
+} // namespace
+
 void stampViewGrid(const ViewGrid& grid, int32_t turn, Position p, SectorTable& table) {
     SectorWindow sectors(table, p.sector);
-    int32_t r = grid.radius;
-    for (int32_t dx = -r; dx <= r; ++dx) {
-        for (int32_t dy = -r; dy <= r; ++dy) {
-            if (!isVisible(grid.at(dx, dy).state)) continue;
-            Cell& cell = sectors.cell(p.x, p.y, dx, dy);
-            cell.lastSeen = turn;
-            // An opening to another level shows the same square there too.
-            if (cell.elevation == 3) {
-                sectors.cell(p.x, p.y, dx, dy, 1).lastSeen = turn;
-            } else if (cell.elevation == -3) {
-                sectors.cell(p.x, p.y, dx, dy, -1).lastSeen = turn;
-            }
-        }
-    }
+    for (Offset square : visibleSquares(grid))
+        stampSquare(sectors, turn, p, square.dx, square.dy);
 }
 
 void updateView(int32_t turn, int32_t radius, Position p, SectorTable& table) {
@@ -312,10 +328,13 @@ void updateView(int32_t turn, int32_t radius, Position p, SectorTable& table) {
         remembered.radius = -1;
         remembered.lookUps.clear();
         evaluateAll(remembered.grid, radius, p, table, &remembered.lookUps);
+        remembered.visible = visibleSquares(remembered.grid);
         remembered.radius = radius;
         remembered.origin = p;
     }
-    stampViewGrid(remembered.grid, turn, p, table);
+    SectorWindow sectors(table, p.sector);
+    for (Offset square : remembered.visible)
+        stampSquare(sectors, turn, p, square.dx, square.dy);
 }
 
 } // namespace dunvale
