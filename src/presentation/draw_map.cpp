@@ -1,5 +1,6 @@
 #include "presentation/draw_map.h"
 #include "rules/map.h"
+#include "rules/sector_window.h"
 
 #include "presentation/screen.h"
 #include "support/errors.h"
@@ -158,27 +159,23 @@ void indexContents(SectorContents& contents, const Sector& sector, SectorCoord c
 // first asks for them.
 class WindowSectors {
   public:
-    WindowSectors(SectorTable& table, SectorCoord centre) : table(table), centre(centre) {}
+    WindowSectors(SectorTable& table, SectorCoord centre) : window(table, centre) {}
 
-    // Sector steps -1, 0 or 1 from the player's on each axis.
     static size_t slotOf(int32_t sx, int32_t sy, int32_t sz) {
-        return static_cast<size_t>((sx + 1) * 9 + (sy + 1) * 3 + sz + 1);
+        return SectorWindow::slotOf(sx, sy, sz);
     }
-    Sector& sector(size_t slot) {
-        if (sectors[slot] == nullptr) sectors[slot] = &sectorAt(table, coordOf(slot));
-        return *sectors[slot];
-    }
+    Sector& sector(size_t slot) { return window.sector(slot); }
     // The first creature standing on (x, y) of a sector already looked up.
     const Creature* creatureOn(size_t slot, int32_t x, int32_t y) {
-        const Sector& held = *sectors[slot];
+        const Sector& held = window.sector(slot);
         if (held.creatures.size() >= indexedListLength)
-            return creatureInSector(held, Position{coordOf(slot), x, y}).get();
+            return creatureInSector(held, Position{window.coordOf(slot), x, y}).get();
         const uint8_t entry = contentsOf(slot).creatures[static_cast<size_t>(x * sectorSize + y)];
         return entry == 0 ? nullptr : held.creatures[entry - 1u].get();
     }
     // The first item lying on (x, y) of a sector already looked up.
     const Item* itemOn(size_t slot, int32_t x, int32_t y) {
-        const Sector& held = *sectors[slot];
+        const Sector& held = window.sector(slot);
         if (held.items.size() >= indexedListLength) {
             for (const FloorItem& floorItem : held.items)
                 if (floorItem.x == x && floorItem.y == y) return &floorItem.item;
@@ -189,21 +186,13 @@ class WindowSectors {
     }
 
   private:
-    SectorTable& table;
-    SectorCoord centre;
-    std::array<Sector*, 27> sectors{};
+    SectorWindow window;
     std::array<bool, 27> indexed{};
     std::array<SectorContents, 27> contents; // filled when indexed
 
-    SectorCoord coordOf(size_t slot) const {
-        const auto step = [](size_t n) { return static_cast<int32_t>(n) - 1; };
-        return SectorCoord{wrapAdd(centre.sx, step(slot / 9)),
-                           wrapAdd(centre.sy, step(slot / 3 % 3)),
-                           wrapAdd(centre.sz, step(slot % 3))};
-    }
     SectorContents& contentsOf(size_t slot) {
         if (!indexed[slot]) {
-            indexContents(contents[slot], *sectors[slot], coordOf(slot));
+            indexContents(contents[slot], window.sector(slot), window.coordOf(slot));
             indexed[slot] = true;
         }
         return contents[slot];

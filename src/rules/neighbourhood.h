@@ -54,7 +54,9 @@ class Neighbourhood {
   private:
     SectorTable& table;
     SectorCoord centre;
-    std::array<NearbySector, 27> sectors{};
+    // Only the sector pointers start out set: counts are filled when a sector
+    // is first looked up.
+    std::array<NearbySector, 27> sectors;
 
     static size_t indexOf(SectorStep step) {
         return static_cast<size_t>((step.x + 1) * 9 + (step.y + 1) * 3 + step.z + 1);
