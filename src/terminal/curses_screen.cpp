@@ -81,6 +81,15 @@ void stopFlowControl() {
     if (tcsetattr(STDIN_FILENO, TCSANOW, &settings) == 0) def_prog_mode();
 }
 
+// Until a screen has once been left and taken back, curses flushes its
+// output at every cursor movement: a screen goes out in dozens of writes of
+// a line each. Leaving it once at the start (nothing is shown yet; the first
+// refresh takes it back) lets every refresh, the first screen included, go
+// out in as few writes as its output buffer allows.
+void sendWholeRefreshes() {
+    endwin();
+}
+
 void bindKeypadSequences() {
     // A sequence that cannot be bound still never acts as a letter: it is
     // read as an unknown escape sequence.
@@ -214,6 +223,7 @@ void CursesScreen::start() {
     setUpColours();
     check(keypad(stdscr, TRUE));
     bindKeypadSequences();
+    sendWholeRefreshes();
 }
 
 void CursesScreen::setUpColours() {
