@@ -168,6 +168,7 @@ class WindowSectors {
     // The first creature standing on (x, y) of a sector already looked up.
     const Creature* creatureOn(size_t slot, int32_t x, int32_t y) {
         const Sector& held = window.sector(slot);
+        if (held.creatures.empty()) return nullptr;
         if (held.creatures.size() >= indexedListLength)
             return creatureInSector(held, Position{window.coordOf(slot), x, y}).get();
         const uint8_t entry = contentsOf(slot).creatures[static_cast<size_t>(x * sectorSize + y)];
@@ -176,6 +177,7 @@ class WindowSectors {
     // The first item lying on (x, y) of a sector already looked up.
     const Item* itemOn(size_t slot, int32_t x, int32_t y) {
         const Sector& held = window.sector(slot);
+        if (held.items.empty()) return nullptr;
         if (held.items.size() >= indexedListLength) {
             for (const FloorItem& floorItem : held.items)
                 if (floorItem.x == x && floorItem.y == y) return &floorItem.item;
