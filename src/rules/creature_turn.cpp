@@ -406,7 +406,8 @@ void applyRule(CreaturePass& pass, Creature& creature, const MoveSite& site, Mov
 // One action: a creature on the player's square shuffles off it, one next to
 // the player (or on a staircase step just below or above it) attacks, the
 // rest move by whether the player sees them.
-void creatureStep(CreaturePass& pass, Creature& creature, MoveRule inView, MoveRule outOfView) {
+[[gnu::flatten]] void creatureStep(CreaturePass& pass, Creature& creature, MoveRule inView,
+                                   MoveRule outOfView) {
     Player& player = pass.player;
     const MoveSite site = siteOf(pass, creature.position);
     if (creature.position == player.position) {
