@@ -165,8 +165,8 @@ struct Evaluation {
     }
 };
 
-void evaluateAll(ViewGrid& grid, int32_t radius, Position p, SectorTable& table,
-                 std::vector<LookUp>* lookUps) {
+[[gnu::flatten]] void evaluateAll(ViewGrid& grid, int32_t radius, Position p, SectorTable& table,
+                                  std::vector<LookUp>* lookUps) {
     if (radius < 0) raiseError("Value out of range", errorCode::valueOutOfRange);
     grid.radius = radius;
     size_t side = static_cast<size_t>(2 * radius + 1);
