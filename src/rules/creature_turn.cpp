@@ -236,15 +236,22 @@ struct Around {
 // looked up and its list searched.
 [[gnu::noinline]] Around aroundAcrossEdge(CreaturePass& pass, const Position& from, SectorStep home,
                                           int32_t dx, int32_t dy) {
-    const Position t = movePosition(from, dx, dy, 0);
-    const SectorStep step{home.x + wrapSub(t.sector.sx, from.sector.sx),
-                          home.y + wrapSub(t.sector.sy, from.sector.sy), home.z};
+    const int32_t movedX = from.x + dx;
+    const int32_t movedY = from.y + dy;
+    const int32_t stepX = movedX < 0 ? -1 : (movedX >= sectorSize ? 1 : 0);
+    const int32_t stepY = movedY < 0 ? -1 : (movedY >= sectorSize ? 1 : 0);
+    const int32_t x = movedX - stepX * sectorSize;
+    const int32_t y = movedY - stepY * sectorSize;
+    const SectorStep step{home.x + stepX, home.y + stepY, home.z};
     if (NearbySector* nearby = pass.nearby.at(step)) {
-        const size_t square = static_cast<size_t>(t.x * sectorSize + t.y);
-        return {&nearby->sector->cells[t.x][t.y], nearby->counts[square] != 0,
-                t == pass.player.position};
+        const Position& player = pass.player.position;
+        const bool playerSector = step.x == 0 && step.y == 0 && step.z == 0;
+        return {&nearby->sector->cells[x][y],
+                nearby->counts[static_cast<size_t>(x * sectorSize + y)] != 0,
+                playerSector && player.x == x && player.y == y};
     }
     if (step.near()) return {};
+    const Position t = movePosition(from, dx, dy, 0);
     const Sector* sector = sectorInMemory(pass.level.sectors, t.sector);
     if (sector == nullptr) return {};
     return {&sector->cells[t.x][t.y], creatureOnSquare(*sector, t), t == pass.player.position};
