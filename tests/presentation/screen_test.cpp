@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
 
 namespace dunvale {
 namespace {
@@ -64,6 +67,54 @@ TEST(ScreenLayout, VirtualScreenDropsTextPastTheEdge) {
     writeText(Brightness::Normal, Colour::White, "v", 2, INT32_MIN);
     EXPECT_EQ(fixture.terminal.row(1), "c");
     EXPECT_EQ(fixture.terminal.row(2), "");
+    // A row of glyphs is clipped the same way.
+    const Glyph g{'g', Colour::Red, Brightness::Bright};
+    const std::vector<Glyph> glyphs(6, g);
+    writeGlyphs(glyphs, 3, 75);
+    writeGlyphs(glyphs, 4, -4);
+    writeGlyphs(glyphs, 24, 0);
+    EXPECT_EQ(fixture.terminal.row(3), std::string(75, ' ') + "gggg");
+    EXPECT_EQ(fixture.terminal.row(4), "gg");
+    EXPECT_EQ(fixture.terminal.attributeRow(4).substr(0, 3), "BB ");
+}
+
+// An area stays kept until something is written over any part of it.
+TEST(ScreenLayout, KeptAreaIsForgottenWhenWrittenOver) {
+    struct Case {
+        const char* what;
+        std::function<void()> after;
+        bool kept;
+    };
+    const auto text = [](int row, int column, const char* s) {
+        return [=] { writeText(Brightness::Normal, Colour::White, s, row, column); };
+    };
+    const Case cases[] = {
+        {"nothing", [] {}, true},
+        {"beside it", text(5, 0, "abcd"), true},
+        {"above it", text(2, 10, "abcd"), true},
+        {"its first cell", text(3, 7, "abcd"), false},
+        {"its last cell", text(6, 20, "abcd"), false},
+        {"from far left",
+         [] { writeText(Brightness::Normal, Colour::White, std::string(200, 'x'), 4, -150); },
+         false},
+        {"glyphs over it",
+         [] {
+             writeGlyphs(std::vector<Glyph>(3, Glyph{'g', Colour::Red, Brightness::Normal}), 4, 9);
+         },
+         false},
+        {"a box around it", [] { drawBox(Brightness::Normal, Colour::Red, 0, 0, 10, 40); }, false},
+        {"cleared", [] { clearScreen(); }, false},
+    };
+    for (const Case& c : cases) {
+        ScreenFixture fixture;
+        keepArea(KeptArea::Map, 3, 10, 6, 20);
+        keepArea(KeptArea::MessageBox, 20, 0, 20, 5);
+        c.after();
+        EXPECT_EQ(isKept(KeptArea::Map), c.kept) << c.what;
+        EXPECT_EQ(isKept(KeptArea::MessageBox), std::string(c.what) != "cleared") << c.what;
+    }
+    ScreenFixture other;
+    EXPECT_FALSE(isKept(KeptArea::Map)) << "another terminal keeps nothing";
 }
 
 TEST(ScreenLayout, NoColoursMeansPlainCells) {

@@ -538,6 +538,25 @@ TEST_F(CreatureTurn, VampireInViewSummonsIntoTheSectorItMovedTo) {
     EXPECT_TRUE(findSector(s.level->sectors, east)->creatures.empty());
 }
 
+TEST_F(CreatureTurn, ASummonedWraithIsInTheWayOfCreaturesActingAfterIt) {
+    // The vampire stays in its sector and summons a wraith onto (7,7), the
+    // one square a rat acting after it could chase onto.
+    Scene s({home, east});
+    s.player.position = at(home, 2, 5);
+    stampSector(s.level->sectors, home, now);
+    stampSector(s.level->sectors, east, now);
+    s.cell(at(east, 7, 6)).terrain = Terrain::Wall;
+    s.cell(at(east, 8, 6)).terrain = Terrain::Wall;
+    s.add(at(east, 5, 5), CreatureKind::Vampire, 30, 1);
+    s.watch(at(east, 8, 7), CreatureKind::GiantRat, 5);
+    // The vampire's pick, its roll of 2, the wraith's level, its square.
+    EXPECT_EQ(s.run({0, 1, 0, 7, 7}), 5) << "the rat has nowhere to go: no draw";
+    EXPECT_EQ(s.creature->position, at(east, 8, 7));
+    const auto& list = findSector(s.level->sectors, east)->creatures;
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_EQ(list[2]->position, at(east, 7, 7));
+}
+
 TEST_F(CreatureTurn, VampireSummonsOnlyOnATwoAndOnlyInView) {
     for (int32_t roll : {1, 3, 4, 5}) {
         Scene s = vampireInView(true);

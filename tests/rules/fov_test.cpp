@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -345,6 +346,47 @@ TEST(FieldOfView, SquaresOutsideTheRegionAreNeverLookedUp) {
     EXPECT_TRUE(hasSlot(field.level->sectors, {1, 1, 0}));
     EXPECT_FALSE(isInMemory(field.level->sectors, {1, 1, 0}));
     EXPECT_TRUE(field.stamped(3, 3));
+}
+
+// The next turn's view from the same square is worked out again only when
+// something it looked at changed; either way it stamps what a fresh look
+// stamps.
+TEST(FieldOfView, NextTurnSeesWhatAFreshLookSees) {
+    struct Case {
+        const char* what;
+        std::function<void(OpenField&)> change;
+    };
+    const Case cases[] = {
+        {"nothing", [](OpenField&) {}},
+        {"a wall in the way", [](OpenField& f) { f.wall(2, 0); }},
+        {"a wall gone", [](OpenField& f) { f.at(0, 1).terrain = Terrain::Floor; }},
+        {"smoke in the way",
+         [](OpenField& f) {
+             f.at(-1, -1).entries.push_back(TempEntry{TempKind::Smoke, 1});
+         }},
+        {"smoke gone", [](OpenField& f) { f.at(1, -2).entries.clear(); }},
+        {"a step", [](OpenField& f) { f.origin = movePosition(f.origin, 1, 0, 0); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        OpenField looked;
+        OpenField fresh;
+        for (OpenField* f : {&looked, &fresh}) {
+            f->wall(0, 1);
+            f->at(1, -2).entries.push_back(TempEntry{TempKind::Smoke, 1});
+        }
+        looked.update(4);
+        c.change(looked);
+        c.change(fresh);
+        updateView(turnNow + 1, 4, looked.origin, looked.level->sectors);
+        // Worked out from nothing, past anything updateView remembers.
+        stampViewGrid(fresh.grid(4), turnNow + 1, fresh.origin, fresh.level->sectors);
+        for (int32_t dx = -6; dx <= 6; ++dx)
+            for (int32_t dy = -6; dy <= 6; ++dy)
+                EXPECT_EQ(looked.at(dx, dy).lastSeen == turnNow + 1,
+                          fresh.at(dx, dy).lastSeen == turnNow + 1)
+                    << "(" << dx << "," << dy << ")";
+    }
 }
 
 TEST(FieldOfView, StampsOnlyMoveForward) {
