@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 
 namespace dunvale {
 
@@ -25,17 +26,16 @@ void forgetAllAreas() {
         area.kept = false;
 }
 
-// A write over columns left to right of a row: no kept area under it stays
-// kept.
-void written(int row, int left, int right) {
+// A write of `length` characters from `column` of a row: no kept area under
+// it stays kept.
+void written(int row, int column, size_t length) {
+    if (length == 0) return;
+    const int64_t left = column;
+    const int64_t right = left + static_cast<int64_t>(std::min<size_t>(length, INT32_MAX)) - 1;
     for (Kept& area : keptAreas)
         if (area.kept && row >= area.top && row <= area.bottom && right >= area.left &&
             left <= area.right)
             area.kept = false;
-}
-
-int lastColumn(int column, size_t length) {
-    return column + static_cast<int>(std::min<size_t>(length, screenColumns + 1)) - 1;
 }
 
 } // namespace
@@ -59,7 +59,7 @@ void setScreen(Terminal* terminal) {
 
 void writeText(Brightness brightness, Colour colour, std::string_view text, int row, int column) {
     screen().writeText(brightness, colour, text, row, column);
-    written(row, column, lastColumn(column, text.size()));
+    written(row, column, text.size());
 }
 
 void Terminal::writeGlyphs(std::span<const Glyph> glyphs, int row, int column) {
@@ -81,7 +81,7 @@ void Terminal::writeGlyphs(std::span<const Glyph> glyphs, int row, int column) {
 
 void writeGlyphs(std::span<const Glyph> glyphs, int row, int column) {
     screen().writeGlyphs(glyphs, row, column);
-    written(row, column, lastColumn(column, glyphs.size()));
+    written(row, column, glyphs.size());
 }
 
 namespace {
