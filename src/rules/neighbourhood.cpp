@@ -15,10 +15,6 @@ void count(NearbySector& nearby) {
 
 } // namespace
 
-SectorStep Neighbourhood::stepTo(SectorCoord c) const {
-    return SectorStep{wrapSub(c.sx, centre.sx), wrapSub(c.sy, centre.sy), wrapSub(c.sz, centre.sz)};
-}
-
 // A sector not held in memory is asked for again next time: the pass may
 // load it meanwhile.
 NearbySector* Neighbourhood::lookUp(NearbySector& nearby, SectorStep step) {

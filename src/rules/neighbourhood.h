@@ -4,6 +4,7 @@
 // are counted square by square the first time a square of it is asked about;
 // the counts then follow every move, so that whether a creature stands on a
 // square is one look-up, not a walk along the list.
+#include "support/wrap.h"
 #include "world/sector_table.h"
 
 #include <array>
@@ -31,7 +32,10 @@ class Neighbourhood {
   public:
     Neighbourhood(SectorTable& table, SectorCoord centre) : table(table), centre(centre) {}
 
-    SectorStep stepTo(SectorCoord c) const;
+    SectorStep stepTo(SectorCoord c) const {
+        return SectorStep{wrapSub(c.sx, centre.sx), wrapSub(c.sy, centre.sy),
+                          wrapSub(c.sz, centre.sz)};
+    }
     // The sector `step` away from the player's, looked up and counted; null
     // when it lies beyond the 27 or is not held in memory. Inline: a creature
     // asks this for every square it might step on.
