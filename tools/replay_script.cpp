@@ -44,31 +44,40 @@ std::string runReplay(const ReplayOptions& options) {
     // before the end, or the moment the script runs out.
     std::string state;
     ReplayStats stats;
+    // The game being played, between its start and its close.
+    const Player* player = nullptr;
+    const LevelRecord* level = nullptr;
+    GameWatch watch;
+    watch.started = [&](Player& startPlayer, LevelRecord& startLevel) {
+        player = &startPlayer;
+        level = &startLevel;
+        if (options.onStart) options.onStart(startPlayer, startLevel);
+    };
+    watch.closing = [&](const Player& closePlayer, const LevelRecord& closeLevel) {
+        if (state.empty() && options.state) state = describeGameState(closePlayer, closeLevel);
+        if (stats.turns == 0) stats.turns = closeLevel.turn;
+        player = nullptr;
+        level = nullptr;
+    };
     std::optional<SectorCoord> lastSector;
     if (options.stats != nullptr) {
         terminal.onKeyWanted = [&] {
-            const Player* player = activePlayer();
             if (player == nullptr) return;
             if (lastSector && !(*lastSector == player->position.sector)) ++stats.sectorChanges;
             lastSector = player->position.sector;
         };
     }
     terminal.onKeysExhausted = [&] {
-        if (activePlayer() == nullptr) return;
-        if (options.state) state = describeGameState(*activePlayer(), *activeLevel());
-        stats.turns = activeLevel()->turn;
+        if (player == nullptr) return;
+        if (options.state) state = describeGameState(*player, *level);
+        stats.turns = level->turn;
     };
-    setGameCloseObserver([&](const Player& player, const LevelRecord& level) {
-        if (state.empty() && options.state) state = describeGameState(player, level);
-        if (stats.turns == 0) stats.turns = level.turn;
-    });
     std::ostringstream report;
     try {
-        stats.status = runProgram(terminal, report, options.seed, options.showSeed);
+        stats.status = runProgram(terminal, report, options.seed, options.showSeed, watch);
     } catch (const KeysExhausted&) {
         // The script ran out while the game waited for a key.
     }
-    setGameCloseObserver(nullptr);
     if (options.stats != nullptr) {
         stats.keysRead = terminal.keysRead;
         stats.report = report.str();
