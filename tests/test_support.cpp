@@ -87,7 +87,7 @@ void fillTerrain(SectorTable& table, Terrain terrain) {
 void scriptDraws(const std::vector<int32_t>& values) {
     constexpr int32_t modulus = 2147483647;
     if (values.size() > 31) throw std::invalid_argument("at most 31 scripted draws");
-    RandomState& state = randomState();
+    RandomState& state = randomGenerator;
     state.ring.fill(0);
     state.write = 0;
     state.previous = 54;
@@ -101,7 +101,7 @@ void scriptDraws(const std::vector<int32_t>& values) {
 }
 
 int drawsSince(const RandomState& before) {
-    return (randomState().write - before.write + 55) % 55;
+    return (randomGenerator.write - before.write + 55) % 55;
 }
 
 std::ostream& operator<<(std::ostream& os, const Raised& raised) {

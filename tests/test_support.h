@@ -65,8 +65,8 @@ void fillTerrain(SectorTable& table, Terrain terrain);
 
 // Restores the generator when a test ends, so tests do not leak draws.
 struct RandomGuard {
-    RandomState saved = randomState();
-    ~RandomGuard() { randomState() = saved; }
+    RandomState saved = randomGenerator;
+    ~RandomGuard() { randomGenerator = saved; }
 };
 
 // Lays chosen values into the generator's ring so that a test decides every
@@ -80,7 +80,7 @@ int drawsSince(const RandomState& before);
 
 // How many draws `action` makes (fewer than 55).
 template <typename Action> int drawsDuring(Action&& action) {
-    const RandomState before = randomState();
+    const RandomState before = randomGenerator;
     action();
     return drawsSince(before);
 }

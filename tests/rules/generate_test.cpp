@@ -211,7 +211,7 @@ TEST(EntranceSector, RingRoomAndFourOpenSides) {
         EXPECT_GE(entrance->creatures.size(), 2u);
         EXPECT_LE(entrance->creatures.size(), 5u);
         EXPECT_EQ(entrance->items.size(), 1u);
-        randomState() = after;
+        randomGenerator = after;
     }
 }
 
@@ -350,13 +350,13 @@ TEST(SectorBuilding, EnsureLeavesExistingSectorsAndDrawsExitsFirst) {
     SectorTable table;
     Sector& existing = addSector(table, {2, 2, 0}, Terrain::Floor);
     Sector before = copyOf(existing);
-    RandomState untouched = randomState();
+    RandomState untouched = randomGenerator;
     ensureSector(table, {2, 2, 0}, Generator::MazeChooser);
-    EXPECT_TRUE(sameState(untouched, randomState()));
+    EXPECT_TRUE(sameState(untouched, randomGenerator));
     EXPECT_TRUE(sameSector(*findSector(table, {2, 2, 0}), before));
     markStored(table, {3, 3, 0});
     ensureSector(table, {3, 3, 0}, Generator::MazeChooser);
-    EXPECT_TRUE(sameState(untouched, randomState())) << "a stored sector exists too";
+    EXPECT_TRUE(sameState(untouched, randomGenerator)) << "a stored sector exists too";
 
     for (int seed = 1; seed <= 20; ++seed) {
         int32_t firstId = creatureCounter();
@@ -410,7 +410,7 @@ TEST(SectorBuilding, ChooserPicksGeneratorFromTwoDraws) {
             EXPECT_TRUE(sameTerrain(made->cells, expected)) << picture(made->cells) << "expected\n"
                                                             << picture(expected);
         }
-        randomState() = after;
+        randomGenerator = after;
     }
     EXPECT_EQ(seen.size(), 6u) << "every kind but the entrance came up";
 }

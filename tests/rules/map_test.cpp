@@ -143,7 +143,7 @@ TEST(SectorMap, RandomOpenSquareDrawsXThenYUntilOpen) {
             y = randomIn(0, 9);
         } while (x != y);
         EXPECT_EQ(got, (Position{{4, 5, 6}, x, y}));
-        EXPECT_EQ(after.ring, randomState().ring);
+        EXPECT_EQ(after.ring, randomGenerator.ring);
     }
 }
 
@@ -159,8 +159,8 @@ TEST(SectorMap, RandomOpenSquareGivesUpAfterThreeHundredSquares) {
         y = randomIn(0, 9);
     }
     EXPECT_EQ(got, (Position{{0, 0, 0}, x, y})) << "the last square drawn";
-    EXPECT_EQ(after.ring, randomState().ring);
-    EXPECT_EQ(after.write, randomState().write) << "600 draws";
+    EXPECT_EQ(after.ring, randomGenerator.ring);
+    EXPECT_EQ(after.write, randomGenerator.write) << "600 draws";
 }
 
 TEST(SectorMap, FirstItemOnASquareIsTheOneSeen) {

@@ -598,10 +598,10 @@ TEST(SectorStore, MakeCurrentEvictsAndLeavesExistingNeighboursAlone) {
     SectorTable& table = level->sectors;
     Sector* neighbour = findSector(table, {6, 0, 3});
     seedRandom(99);
-    const RandomState before = randomState();
+    const RandomState before = randomGenerator;
 
     makeCurrent(table, {5, -1, 3});
-    EXPECT_TRUE(sameState(randomState(), before)); // nothing was built
+    EXPECT_TRUE(sameState(randomGenerator, before)); // nothing was built
     EXPECT_EQ(findSector(table, {6, 0, 3}), neighbour);
     for (SectorCoord c : coords)
         EXPECT_EQ(isInMemory(table, c), c.sx != 7) << objectId(c);
@@ -617,13 +617,13 @@ TEST(SectorStore, MakeCurrentBuildsNeighboursInOrder) {
     auto made = testing::levelWith({centre}, temp.slash());
     seedRandom(2024);
     makeCurrent(made->sectors, centre);
-    const RandomState afterMade = randomState();
+    const RandomState afterMade = randomGenerator;
 
     auto expected = testing::levelWith({centre}, temp.slash());
     seedRandom(2024);
     for (SectorCoord c : order)
         ensureSector(expected->sectors, c, Generator::MazeChooser);
-    EXPECT_TRUE(sameState(randomState(), afterMade));
+    EXPECT_TRUE(sameState(randomGenerator, afterMade));
     for (SectorCoord c : order) {
         Sector* a = findSector(made->sectors, c);
         Sector* b = findSector(expected->sectors, c);
