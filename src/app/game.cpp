@@ -63,14 +63,15 @@ struct ScreenInUse {
     ScreenInUse& operator=(const ScreenInUse&) = delete;
 };
 
-void gameMain(Terminal& terminal, int32_t seed, bool seedChosen, const GameWatch& watch) {
+void gameMain(Terminal& terminal, GameStore& store, int32_t seed, bool seedChosen,
+              const GameWatch& watch) {
     seedRandom(seed);
     ScreenInUse screenInUse(terminal);
     try {
         terminal.start();
         clearScreen();
-        Outcome outcome = playOneGame(watch);
-        endOfGameSummary(outcome, seedChosen ? std::optional<int32_t>(seed) : std::nullopt);
+        Outcome outcome = playOneGame(store, watch);
+        endOfGameSummary(outcome, store, seedChosen ? std::optional<int32_t>(seed) : std::nullopt);
         terminal.end();
     } catch (const RuntimeError&) {
         try {
@@ -91,9 +92,9 @@ void gameMain(Terminal& terminal, int32_t seed, bool seedChosen, const GameWatch
 
 } // namespace
 
-Outcome playOneGame(const GameWatch& watch) {
+Outcome playOneGame(GameStore& store, const GameWatch& watch) {
     drawScreenFrame();
-    LevelRecord level = newLabyrinth(storeDirectory());
+    LevelRecord level = newLabyrinth(store);
     Player player = newPlayer();
     ClosingWatch closing{watch, player, level};
     if (watch.started) watch.started(player, level);
@@ -135,7 +136,7 @@ int runProgram(Terminal& terminal, std::ostream& report, int32_t seed, bool seed
         const std::string directory = storeDirectory();
         std::unique_ptr<GameStore> store = openGameStore(directory);
         if (store) {
-            gameMain(terminal, seed, seedChosen, watch);
+            gameMain(terminal, *store, seed, seedChosen, watch);
         } else {
             report << storeInUseMessage(directory) << "\n";
             status = 1;

@@ -34,8 +34,9 @@ struct Outcome {
 int runProgram(Terminal& terminal, std::ostream& report, int32_t seed, bool seedChosen = false,
                const GameWatch& watch = {});
 
-// Start-up set-up, the turn loop and the key press after it.
-Outcome playOneGame(const GameWatch& watch = {});
+// Start-up set-up, the turn loop and the key press after it, far sectors
+// kept in `store`.
+Outcome playOneGame(GameStore& store, const GameWatch& watch = {});
 
 // Runs the turns of one command's budget: n > 0 turns, or a rest (-1) until
 // something disturbs the adventurer, at most 99 turns.

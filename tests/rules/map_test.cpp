@@ -196,8 +196,8 @@ TEST(SectorMap, FirstCreatureOnASquareIsTheOneFound) {
 }
 
 TEST(SectorMap, VisitedStaysSetThroughTheStore) {
-    TempDir store;
-    auto level = levelWith({{2, 0, 0}}, store.slash());
+    TempStore store;
+    auto level = levelWith({{2, 0, 0}}, store.store());
     EXPECT_EQ(markVisited(level->sectors, {2, 0, 0}), 1);
     storeSector(level->sectors, {2, 0, 0});
     ASSERT_FALSE(isInMemory(level->sectors, {2, 0, 0}));

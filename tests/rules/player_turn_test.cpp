@@ -136,8 +136,8 @@ TEST(PlayerRecord, FirstVisitFarOutMayTeachExploration) {
 
 TEST(PlayerRecord, VisitedSectorsAndTheEntranceNeverTeach) {
     ScreenFixture fixture;
-    TempDir store;
-    auto level = levelWith(blockAround(SectorCoord{3, 3, 0}), store.slash());
+    TempStore store;
+    auto level = levelWith(blockAround(SectorCoord{3, 3, 0}), store.store());
     for (SectorCoord c : blockAround(SectorCoord{0, 0, 0}))
         addSector(level->sectors, c);
     findSector(level->sectors, SectorCoord{3, 3, 0})->visited = 1;
