@@ -145,28 +145,26 @@ struct SectorWriter {
 struct DocumentReader {
     const ValueDocument& document;
     size_t visits = 0;
-    // The values of the record or array being read, the next one first.
+    // The next value of the record or array being read. A record's fields
+    // and a fixed array's elements are counted before they are read, and a
+    // list reads as many as it holds, so this never runs past the last.
     const NodeIndex* next = nullptr;
-    const NodeIndex* last = nullptr;
 
     [[noreturn]] static void mismatch() {
         raiseError("Invalid value to unmarshall", errorCode::invalidUnmarshall);
     }
 
     const ValueNode& take() {
-        if (next == last || ++visits > document.nodes.size()) mismatch();
+        if (++visits > document.nodes.size()) mismatch();
         return document.at(*next++);
     }
 
     // body() reads the fields or elements of `node`.
     template <typename Body> void inside(const ValueNode& node, Body&& body) {
         const NodeIndex* const outerNext = next;
-        const NodeIndex* const outerLast = last;
         next = node.children.data();
-        last = next + node.children.size();
         body();
         next = outerNext;
-        last = outerLast;
     }
 
     template <typename Body> void record(int32_t fields, Body&& body) {
@@ -408,7 +406,6 @@ std::unique_ptr<Sector> decodeSectorValue(std::string_view text, int32_t key) {
     ValueDocument document = readValue(text, key);
     DocumentReader reader{document};
     reader.next = &document.root;
-    reader.last = reader.next + 1;
     auto sector = std::make_unique<Sector>();
     layout(reader, *sector);
     return sector;
