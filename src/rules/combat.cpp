@@ -4,6 +4,7 @@
 #include "rules/combat.h"
 
 #include "rules/magic.h"
+#include "rules/map.h"
 #include "support/random.h"
 #include "support/wrap.h"
 #include "world/messages.h"

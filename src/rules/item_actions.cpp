@@ -1,6 +1,7 @@
 #include "rules/item_actions.h"
 
 #include "rules/magic.h"
+#include "rules/map.h"
 #include "support/errors.h"
 #include "support/wrap.h"
 #include "world/messages.h"

@@ -627,9 +627,9 @@ std::unique_ptr<Sector> decodeWrittenSector(std::string_view text, int32_t key) 
 }
 
 void storeSector(SectorTable& table, SectorCoord c) {
-    SectorSlot* slot = findSlot(table, c);
-    if (slot == nullptr || !slot->sector) raiseError(couldntFindMessage(c), errorCode::couldntFind);
-    cachePut(table.storeDirectory, objectId(c), encodeSector(*slot->sector, storeKey(c)));
+    const Sector* sector = sectorInMemory(table, c);
+    if (sector == nullptr) raiseError(couldntFindMessage(c), errorCode::couldntFind);
+    cachePut(table.storeDirectory, objectId(c), encodeSector(*sector, storeKey(c)));
     markStored(table, c);
 }
 
