@@ -37,6 +37,25 @@ std::string describeGameState(const Player& playerRecord, const LevelRecord& lev
     return out.str();
 }
 
+namespace {
+
+// The screen, with --attrs its colour codes, with --state the state lines
+// and any report.
+std::string replayOutput(const VirtualScreen& terminal, const ReplayOptions& options,
+                         const std::string& state, const std::string& report) {
+    std::ostringstream out;
+    out << terminal.text();
+    if (options.attrs) {
+        out << "--\n";
+        for (int r = 0; r < screenRows; ++r)
+            out << terminal.attributeRow(r) << "\n";
+    }
+    if (options.state) out << "--\n" << state << report;
+    return out.str();
+}
+
+} // namespace
+
 std::string runReplay(const ReplayOptions& options) {
     VirtualScreen terminal;
     terminal.keys.assign(options.keys.begin(), options.keys.end());
@@ -85,17 +104,7 @@ std::string runReplay(const ReplayOptions& options) {
         *options.stats = stats;
     }
     if (stats.status != 0) return report.str();
-    std::ostringstream out;
-    out << terminal.text();
-    if (options.attrs) {
-        out << "--\n";
-        for (int r = 0; r < screenRows; ++r)
-            out << terminal.attributeRow(r) << "\n";
-    }
-    if (options.state) {
-        out << "--\n" << state << report.str();
-    }
-    return out.str();
+    return replayOutput(terminal, options, state, report.str());
 }
 
 } // namespace dunvale
