@@ -14,7 +14,7 @@ namespace dunvale {
 namespace {
 
 using testing::ScreenFixture;
-using testing::TempDir;
+using testing::TempStore;
 
 std::vector<SectorCoord> block(int radius) {
     std::vector<SectorCoord> coords;
@@ -69,8 +69,8 @@ BENCHMARK(BM_CreatureTurns);
 
 void BM_BuildSector(benchmark::State& state) {
     ScreenFixture screen;
-    TempDir dir;
-    auto level = testing::levelWith({}, dir.slash());
+    TempStore dir;
+    auto level = testing::levelWith({}, dir.store());
     seedRandom(11);
     int32_t x = 0;
     for (auto _ : state) {
@@ -80,7 +80,7 @@ void BM_BuildSector(benchmark::State& state) {
         // sector file per iteration: this measures building alone.
         if (x % 64 == 0) {
             state.PauseTiming();
-            level = testing::levelWith({}, dir.slash());
+            level = testing::levelWith({}, dir.store());
             state.ResumeTiming();
         }
     }
@@ -89,8 +89,8 @@ BENCHMARK(BM_BuildSector);
 
 void BM_StoreAndLoad(benchmark::State& state) {
     ScreenFixture screen;
-    TempDir dir;
-    auto level = testing::levelWith({}, dir.slash());
+    TempStore dir;
+    auto level = testing::levelWith({}, dir.store());
     seedRandom(5);
     buildSector(level->sectors, SectorCoord{0, 0, 0}, 4, Generator::Entrance);
     for (auto _ : state) {
@@ -108,11 +108,11 @@ BENCHMARK(BM_StoreAndLoad);
 void BM_WholeTurn(benchmark::State& state) {
     constexpr int turnsPerGame = 200;
     ScreenFixture screen;
-    TempDir dir;
+    TempStore dir;
     auto freshGame = [&](LevelRecord& level, Player& player) {
-        clearStore(dir.slash());
+        clearStore(*dir.store());
         seedRandom(3);
-        level = newLabyrinth(dir.slash());
+        level = newLabyrinth(*dir.store());
         player = newPlayer();
     };
     LevelRecord level;

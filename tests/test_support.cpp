@@ -1,6 +1,8 @@
 #include "test_support.h"
 
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <stdexcept>
 
 namespace dunvale::testing {
@@ -18,6 +20,22 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(path, ignored);
 }
 
+TempStore::TempStore() : opened(openGameStore(dir.slash())) {
+    if (!opened) throw std::runtime_error("the new store is locked");
+}
+
+std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+void writeFile(const std::filesystem::path& path, const std::string& content) {
+    std::ofstream out(path, std::ios::binary);
+    out << content;
+}
+
 std::unique_ptr<Sector> filledSector(Terrain terrain, SectorKind kind) {
     auto sector = std::make_unique<Sector>();
     for (auto& column : sector->cells)
@@ -27,14 +45,43 @@ std::unique_ptr<Sector> filledSector(Terrain terrain, SectorKind kind) {
     return sector;
 }
 
+std::unique_ptr<Sector> richSector(SectorCoord home) {
+    auto sector = filledSector(Terrain::Floor, SectorKind::SpiralStaircase);
+    const Terrain terrains[] = {Terrain::Wall,    Terrain::Floor,        Terrain::Trapdoor,
+                                Terrain::GasTrap, Terrain::TeleportTrap, Terrain::SmokeTrap};
+    for (int x = 0; x < sectorSize; ++x)
+        for (int y = 0; y < sectorSize; ++y) {
+            Cell& cell = sector->cells[x][y];
+            cell.terrain = terrains[(x * 7 + y) % 6];
+            cell.lastSeen = x * 10 + y - 1;
+            cell.elevation = y - x;
+        }
+    sector->cells[2][3].entries = {{TempKind::Smoke, 41}, {TempKind::Smoke, INT32_MAX}};
+    sector->cells[9][0].elevation = -3;
+    sector->cells[0][9].elevation = 3;
+    sector->visited = 1;
+    Position at{home, 9, 0};
+    sector->creatures.push_back(
+        std::make_shared<Creature>(Creature{12, at, 8, 64, 300, CreatureKind::Vampire}));
+    at.x = 0;
+    at.y = 9;
+    sector->creatures.push_back(
+        std::make_shared<Creature>(Creature{-1, at, 1, -5, -1, CreatureKind::Bat}));
+    sector->upLink = StairLink{Direction::East, 9, 4};
+    sector->downLink = StairLink{Direction::South, 0, 0};
+    sector->items.push_back(FloorItem{Item{ItemClass::Treasure, 250}, 3, 3});
+    sector->items.push_back(FloorItem{Item{ItemClass::Potion, 4}, 3, 3});
+    sector->items.push_back(FloorItem{Item{ItemClass::Weapon, -2}, 9, 9});
+    return sector;
+}
+
 Sector& addSector(SectorTable& table, SectorCoord c, Terrain terrain) {
     return putSector(table, c, filledSector(terrain));
 }
 
-std::unique_ptr<LevelRecord> levelWith(const std::vector<SectorCoord>& coords,
-                                       const std::string& store) {
+std::unique_ptr<LevelRecord> levelWith(const std::vector<SectorCoord>& coords, GameStore* store) {
     auto level = std::make_unique<LevelRecord>();
-    level->sectors.storeDirectory = store;
+    level->sectors.store = store;
     for (SectorCoord c : coords)
         addSector(level->sectors, c);
     return level;
@@ -58,7 +105,7 @@ std::vector<SectorCoord> blockAround(SectorCoord c) {
 }
 
 std::unique_ptr<LevelRecord> worldAround(const std::vector<SectorCoord>& centres,
-                                         const std::string& store) {
+                                         GameStore* store) {
     auto level = levelWith({}, store);
     for (SectorCoord centre : centres)
         for (SectorCoord c : blockAround(centre))
@@ -87,7 +134,7 @@ void fillTerrain(SectorTable& table, Terrain terrain) {
 void scriptDraws(const std::vector<int32_t>& values) {
     constexpr int32_t modulus = 2147483647;
     if (values.size() > 31) throw std::invalid_argument("at most 31 scripted draws");
-    RandomState& state = randomState();
+    RandomState& state = randomGenerator;
     state.ring.fill(0);
     state.write = 0;
     state.previous = 54;
@@ -101,7 +148,7 @@ void scriptDraws(const std::vector<int32_t>& values) {
 }
 
 int drawsSince(const RandomState& before) {
-    return (randomState().write - before.write + 55) % 55;
+    return (randomGenerator.write - before.write + 55) % 55;
 }
 
 std::ostream& operator<<(std::ostream& os, const Raised& raised) {

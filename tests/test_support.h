@@ -2,11 +2,13 @@
 // Small builders shared by the tests.
 #include "presentation/screen.h"
 #include "rules/map.h"
+#include "rules/store_files.h"
 #include "support/errors.h"
 #include "support/random.h"
 #include "terminal/virtual_screen.h"
 #include "world/messages.h"
 
+#include <climits>
 #include <filesystem>
 #include <memory>
 #include <ostream>
@@ -34,16 +36,34 @@ struct TempDir {
     std::string slash() const { return path.string() + "/"; }
 };
 
+// A fresh directory opened and locked as a game's store, for the time of a
+// test; a table given store() keeps its far sectors there.
+struct TempStore {
+    TempDir dir;
+    std::unique_ptr<GameStore> opened;
+    TempStore();
+    GameStore* store() const { return opened.get(); }
+    std::string slash() const { return dir.slash(); }
+};
+
+// The whole content of a file, and a file made to hold `content`.
+std::string readFile(const std::filesystem::path& path);
+void writeFile(const std::filesystem::path& path, const std::string& content);
+
 // A sector whose every square has the given terrain (elevation 0, never seen).
 std::unique_ptr<Sector> filledSector(Terrain terrain, SectorKind kind = SectorKind::Maze);
+
+// A sector that sets every field to something other than its starting value;
+// its creatures stand in the sector `home`.
+std::unique_ptr<Sector> richSector(SectorCoord home = {-4, 7, INT32_MIN});
 
 // Puts a filled sector into the table and returns it.
 Sector& addSector(SectorTable& table, SectorCoord c, Terrain terrain = Terrain::Floor);
 
-// A level record whose store lies in `store` (may be empty for tests that
+// A level record that keeps its far sectors in `store` (none for tests that
 // never touch the disk), holding open floor sectors at the given places.
 std::unique_ptr<LevelRecord> levelWith(const std::vector<SectorCoord>& coords,
-                                       const std::string& store = "");
+                                       GameStore* store = nullptr);
 
 // A creature put into the sector that holds `at`.
 std::shared_ptr<Creature> addCreature(SectorTable& table, Position at, CreatureKind kind,
@@ -55,7 +75,7 @@ std::vector<SectorCoord> blockAround(SectorCoord c);
 // Open floor: every sector within one of the given centres on their levels,
 // so that entering any centre builds nothing new.
 std::unique_ptr<LevelRecord> worldAround(const std::vector<SectorCoord>& centres,
-                                         const std::string& store = "");
+                                         GameStore* store = nullptr);
 
 // Every square of the sector at c last seen at `turn`.
 void stampSector(SectorTable& table, SectorCoord c, int32_t turn);
@@ -65,8 +85,8 @@ void fillTerrain(SectorTable& table, Terrain terrain);
 
 // Restores the generator when a test ends, so tests do not leak draws.
 struct RandomGuard {
-    RandomState saved = randomState();
-    ~RandomGuard() { randomState() = saved; }
+    RandomState saved = randomGenerator;
+    ~RandomGuard() { randomGenerator = saved; }
 };
 
 // Lays chosen values into the generator's ring so that a test decides every
@@ -80,7 +100,7 @@ int drawsSince(const RandomState& before);
 
 // How many draws `action` makes (fewer than 55).
 template <typename Action> int drawsDuring(Action&& action) {
-    const RandomState before = randomState();
+    const RandomState before = randomGenerator;
     action();
     return drawsSince(before);
 }

@@ -37,45 +37,12 @@ std::string describeGameState(const Player& playerRecord, const LevelRecord& lev
     return out.str();
 }
 
-std::string runReplay(const ReplayOptions& options) {
-    VirtualScreen terminal;
-    terminal.keys.assign(options.keys.begin(), options.keys.end());
-    // The state is taken each time the game asks for a key: the last one read
-    // before the end, or the moment the script runs out.
-    std::string state;
-    ReplayStats stats;
-    std::optional<SectorCoord> lastSector;
-    if (options.stats != nullptr) {
-        terminal.onKeyWanted = [&] {
-            const Player* player = activePlayer();
-            if (player == nullptr) return;
-            if (lastSector && !(*lastSector == player->position.sector)) ++stats.sectorChanges;
-            lastSector = player->position.sector;
-        };
-    }
-    terminal.onKeysExhausted = [&] {
-        if (activePlayer() == nullptr) return;
-        if (options.state) state = describeGameState(*activePlayer(), *activeLevel());
-        stats.turns = activeLevel()->turn;
-    };
-    setGameCloseObserver([&](const Player& player, const LevelRecord& level) {
-        if (state.empty() && options.state) state = describeGameState(player, level);
-        if (stats.turns == 0) stats.turns = level.turn;
-    });
-    std::ostringstream report;
-    try {
-        stats.status = runProgram(terminal, report, options.seed, options.showSeed);
-    } catch (const KeysExhausted&) {
-        // The script ran out while the game waited for a key.
-    }
-    setGameCloseObserver(nullptr);
-    if (options.stats != nullptr) {
-        stats.keysRead = terminal.keysRead;
-        stats.report = report.str();
-        stats.reported = !stats.report.empty();
-        *options.stats = stats;
-    }
-    if (stats.status != 0) return report.str();
+namespace {
+
+// The screen, with --attrs its colour codes, with --state the state lines
+// and any report.
+std::string replayOutput(const VirtualScreen& terminal, const ReplayOptions& options,
+                         const std::string& state, const std::string& report) {
     std::ostringstream out;
     out << terminal.text();
     if (options.attrs) {
@@ -83,10 +50,61 @@ std::string runReplay(const ReplayOptions& options) {
         for (int r = 0; r < screenRows; ++r)
             out << terminal.attributeRow(r) << "\n";
     }
-    if (options.state) {
-        out << "--\n" << state << report.str();
-    }
+    if (options.state) out << "--\n" << state << report;
     return out.str();
+}
+
+} // namespace
+
+std::string runReplay(const ReplayOptions& options) {
+    VirtualScreen terminal;
+    terminal.keys.assign(options.keys.begin(), options.keys.end());
+    // The state is taken each time the game asks for a key: the last one read
+    // before the end, or the moment the script runs out.
+    std::string state;
+    ReplayStats stats;
+    // The game being played, between its start and its close.
+    const Player* player = nullptr;
+    const LevelRecord* level = nullptr;
+    GameWatch watch;
+    watch.started = [&](Player& startPlayer, LevelRecord& startLevel) {
+        player = &startPlayer;
+        level = &startLevel;
+        if (options.onStart) options.onStart(startPlayer, startLevel);
+    };
+    watch.closing = [&](const Player& closePlayer, const LevelRecord& closeLevel) {
+        if (state.empty() && options.state) state = describeGameState(closePlayer, closeLevel);
+        if (stats.turns == 0) stats.turns = closeLevel.turn;
+        player = nullptr;
+        level = nullptr;
+    };
+    std::optional<SectorCoord> lastSector;
+    if (options.stats != nullptr) {
+        terminal.onKeyWanted = [&] {
+            if (player == nullptr) return;
+            if (lastSector && !(*lastSector == player->position.sector)) ++stats.sectorChanges;
+            lastSector = player->position.sector;
+        };
+    }
+    terminal.onKeysExhausted = [&] {
+        if (player == nullptr) return;
+        if (options.state) state = describeGameState(*player, *level);
+        stats.turns = level->turn;
+    };
+    std::ostringstream report;
+    try {
+        stats.status = runProgram(terminal, report, options.seed, options.showSeed, watch);
+    } catch (const KeysExhausted&) {
+        // The script ran out while the game waited for a key.
+    }
+    if (options.stats != nullptr) {
+        stats.keysRead = terminal.keysRead;
+        stats.report = report.str();
+        stats.reported = !stats.report.empty();
+        *options.stats = stats;
+    }
+    if (stats.status != 0) return report.str();
+    return replayOutput(terminal, options, state, report.str());
 }
 
 } // namespace dunvale

@@ -6,6 +6,7 @@
 #include "world/player.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -33,6 +34,9 @@ struct ReplayOptions {
     bool state = false;
     std::vector<int> keys;
     ReplayStats* stats = nullptr; // filled in when given
+    // Run once the game is set up, before its first screen: a test prepares
+    // a situation here.
+    std::function<void(Player&, LevelRecord&)> onStart;
 };
 
 // Plays until the keys run out or the program ends; returns the tool's output,

@@ -5,7 +5,8 @@
 
 namespace dunvale {
 
-bool endOfGameSummary(const Outcome& outcome, std::optional<int32_t> chosenSeed) {
+bool endOfGameSummary(const Outcome& outcome, const GameStore& store,
+                      std::optional<int32_t> chosenSeed) {
     drawBox(Brightness::Bright, Colour::Blue, 10, 10, 14, 60);
     if (chosenSeed)
         writeText(Brightness::Bright, Colour::White, "Seed " + std::to_string(*chosenSeed), 14, 12);
@@ -19,7 +20,7 @@ bool endOfGameSummary(const Outcome& outcome, std::optional<int32_t> chosenSeed)
     // Keys still arriving from the game must not skip the summary.
     discardTypedAhead();
     waitForKey();
-    clearStore(storeDirectory());
+    clearStore(store);
     return false;
 }
 

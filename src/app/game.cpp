@@ -22,24 +22,14 @@ namespace dunvale {
 
 namespace {
 
-const Player* currentPlayer = nullptr;
-const LevelRecord* currentLevel = nullptr;
-std::function<void(const Player&, const LevelRecord&)> closeObserver;
-std::function<void(Player&, LevelRecord&)> startObserver;
-
-// Registers the game being played for the time it is played.
-struct ActiveGame {
-    ActiveGame(const Player& player, const LevelRecord& level) {
-        currentPlayer = &player;
-        currentLevel = &level;
+// Tells the watch that the game closes, also when an error unwinds it.
+struct ClosingWatch {
+    const GameWatch& watch;
+    const Player& player;
+    const LevelRecord& level;
+    ~ClosingWatch() {
+        if (watch.closing) watch.closing(player, level);
     }
-    ~ActiveGame() {
-        if (closeObserver) closeObserver(*currentPlayer, *currentLevel);
-        currentPlayer = nullptr;
-        currentLevel = nullptr;
-    }
-    ActiveGame(const ActiveGame&) = delete;
-    ActiveGame& operator=(const ActiveGame&) = delete;
 };
 
 void updateViewAround(const Player& player, LevelRecord& level) {
@@ -65,14 +55,23 @@ void runTurns(int32_t budget, Player& player, LevelRecord& level) {
 
 namespace {
 
-void gameMain(Terminal& terminal, int32_t seed, bool seedChosen) {
+// The process-wide screen is the terminal for as long as this lives.
+struct ScreenInUse {
+    explicit ScreenInUse(Terminal& terminal) { setScreen(&terminal); }
+    ~ScreenInUse() { setScreen(nullptr); }
+    ScreenInUse(const ScreenInUse&) = delete;
+    ScreenInUse& operator=(const ScreenInUse&) = delete;
+};
+
+void gameMain(Terminal& terminal, GameStore& store, int32_t seed, bool seedChosen,
+              const GameWatch& watch) {
     seedRandom(seed);
-    setScreen(&terminal);
+    ScreenInUse screenInUse(terminal);
     try {
         terminal.start();
         clearScreen();
-        Outcome outcome = playOneGame();
-        endOfGameSummary(outcome, seedChosen ? std::optional<int32_t>(seed) : std::nullopt);
+        Outcome outcome = playOneGame(store, watch);
+        endOfGameSummary(outcome, store, seedChosen ? std::optional<int32_t>(seed) : std::nullopt);
         terminal.end();
     } catch (const RuntimeError&) {
         try {
@@ -93,27 +92,12 @@ void gameMain(Terminal& terminal, int32_t seed, bool seedChosen) {
 
 } // namespace
 
-const Player* activePlayer() {
-    return currentPlayer;
-}
-const LevelRecord* activeLevel() {
-    return currentLevel;
-}
-
-void setGameStartObserver(std::function<void(Player&, LevelRecord&)> observer) {
-    startObserver = std::move(observer);
-}
-
-void setGameCloseObserver(std::function<void(const Player&, const LevelRecord&)> observer) {
-    closeObserver = std::move(observer);
-}
-
-Outcome playOneGame() {
+Outcome playOneGame(GameStore& store, const GameWatch& watch) {
     drawScreenFrame();
-    LevelRecord level = newLabyrinth(storeDirectory());
+    LevelRecord level = newLabyrinth(store);
     Player player = newPlayer();
-    ActiveGame active(player, level);
-    if (startObserver) startObserver(player, level);
+    ClosingWatch closing{watch, player, level};
+    if (watch.started) watch.started(player, level);
     postMessage(0, "Welcome to the endless maze.");
     postMessage(0, "It is rumoured that somewhere in the deepest part of this maze is a");
     postMessage(0, "means of escape, if you can stay alive long enough to find it...");
@@ -139,7 +123,8 @@ Outcome playOneGame() {
     return Outcome{totalSkillLevels(player), player.escaped, player.treasure};
 }
 
-int runProgram(Terminal& terminal, std::ostream& report, int32_t seed, bool seedChosen) {
+int runProgram(Terminal& terminal, std::ostream& report, int32_t seed, bool seedChosen,
+               const GameWatch& watch) {
     // What a fresh process starts with, also when one process plays many
     // games (tests, the soak).
     creatureCounter() = 0;
@@ -151,7 +136,7 @@ int runProgram(Terminal& terminal, std::ostream& report, int32_t seed, bool seed
         const std::string directory = storeDirectory();
         std::unique_ptr<GameStore> store = openGameStore(directory);
         if (store) {
-            gameMain(terminal, seed, seedChosen);
+            gameMain(terminal, *store, seed, seedChosen, watch);
         } else {
             report << storeInUseMessage(directory) << "\n";
             status = 1;
@@ -160,7 +145,6 @@ int runProgram(Terminal& terminal, std::ostream& report, int32_t seed, bool seed
         report << formatReport(error);
     }
     report.flush();
-    setScreen(nullptr);
     return status;
 }
 

@@ -9,6 +9,14 @@
 
 namespace dunvale {
 
+// What a test or a tool may watch of a game: its records once the game is
+// set up, before the first screen is drawn (to prepare a situation: an item
+// carried, a place), and as the game closes, normally or by an error.
+struct GameWatch {
+    std::function<void(Player&, LevelRecord&)> started;
+    std::function<void(const Player&, const LevelRecord&)> closing;
+};
+
 struct Outcome {
     int32_t skillLevels = 0;
     int32_t escaped = 0;
@@ -21,25 +29,17 @@ struct Outcome {
 // the terminal is taken: a store that cannot be used ends in the report at
 // once. The end-of-game summary shows the seed when `seedChosen` (the player
 // gave it). Returns 0, or 1 (after one line on `report`) when another game is
-// using the store.
-int runProgram(Terminal& terminal, std::ostream& report, int32_t seed, bool seedChosen = false);
+// using the store. The screen is `terminal` while the game runs, and no
+// longer when it returns or unwinds.
+int runProgram(Terminal& terminal, std::ostream& report, int32_t seed, bool seedChosen = false,
+               const GameWatch& watch = {});
 
-// Start-up set-up, the turn loop and the key press after it.
-Outcome playOneGame();
+// Start-up set-up, the turn loop and the key press after it, far sectors
+// kept in `store`.
+Outcome playOneGame(GameStore& store, const GameWatch& watch = {});
 
 // Runs the turns of one command's budget: n > 0 turns, or a rest (-1) until
 // something disturbs the adventurer, at most 99 turns.
 void runTurns(int32_t budget, Player& player, LevelRecord& level);
-
-// The game being played, while one is: lets the replay tool read the state
-// at the moment it stops.
-const Player* activePlayer();
-const LevelRecord* activeLevel();
-// Called once a new game is set up, before the first screen is drawn: lets
-// tests and tools prepare a situation (an item carried, a place) and play it
-// through the real turn loop.
-void setGameStartObserver(std::function<void(Player&, LevelRecord&)> observer);
-// Called with the final state when a game closes, normally or by an error.
-void setGameCloseObserver(std::function<void(const Player&, const LevelRecord&)> observer);
 
 } // namespace dunvale

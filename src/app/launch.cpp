@@ -45,7 +45,7 @@ int playRecorded(const ProgramOptions& options, const ProgramIo& io, int32_t see
     FileCloser closer{file};
     RecordingTerminal recorder(io.terminal, file);
     std::ostringstream report;
-    runProgram(recorder, report, seed, options.seed.has_value());
+    runProgram(recorder, report, seed, options.seed.has_value(), io.watch);
     io.out << report.str();
     if (!report.str().empty()) io.out << replayCommandLine(path.empty() ? options.record : path);
     io.out.flush();
@@ -72,12 +72,11 @@ int playBack(const ProgramOptions& options, const ProgramIo& io) {
         PlaybackTerminal playback(io.terminal, io.viewerKeys, std::move(recording->keys),
                                   options.delay);
         try {
-            runProgram(playback, io.out, recording->seed, recording->seedChosen);
+            runProgram(playback, io.out, recording->seed, recording->seedChosen, io.watch);
         } catch (const PlaybackStopped&) {
             // The viewer stopped it before the game's end.
         }
         playback.end();
-        setScreen(nullptr);
         stopSignal = playback.stopSignal();
     }
     if (stopSignal != 0) {
@@ -98,7 +97,7 @@ int runGame(const ProgramOptions& options, const ProgramIo& io, int32_t clockSee
     if (!options.replay.empty()) return playBack(options, io);
     int32_t seed = options.seed.value_or(clockSeed);
     if (!options.record.empty()) return playRecorded(options, io, seed);
-    return runProgram(io.terminal, io.out, seed, options.seed.has_value());
+    return runProgram(io.terminal, io.out, seed, options.seed.has_value(), io.watch);
 }
 
 } // namespace dunvale

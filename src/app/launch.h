@@ -1,6 +1,7 @@
 #pragma once
 // What the program does with its options: plays a game, seeded by the
 // player or the clock and recorded if asked, or plays a recording back.
+#include "app/game.h"
 #include "app/options.h"
 #include "presentation/screen.h"
 #include "terminal/playback.h"
@@ -17,6 +18,7 @@ struct ProgramIo {
     ViewerKeys viewerKeys; // the terminal's keys while a recording plays
     std::ostream& out;
     std::ostream& errors;
+    GameWatch watch = {}; // what a test watches of the game
 };
 
 // Returns the exit status. A playback stopped by a signal ends, after its

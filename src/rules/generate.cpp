@@ -97,9 +97,9 @@ void buildSector(SectorTable& table, SectorCoord c, int32_t exits, Generator gen
     fillSector(table, c, placed);
 }
 
-LevelRecord newLabyrinth(std::string storeDirectory) {
+LevelRecord newLabyrinth(GameStore& store) {
     LevelRecord level;
-    level.sectors.storeDirectory = std::move(storeDirectory);
+    level.sectors.store = &store;
     level.turn = 1;
     SectorCoord entrance{0, 0, 0};
     buildSector(level.sectors, entrance, 4, Generator::Entrance);

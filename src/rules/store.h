@@ -1,13 +1,12 @@
 #pragma once
-// The sector store: sectors far from the player live as files in a private
-// per-user directory, HOME/.dunvale/, one file per sector.
+// The sector store: sectors far from the player live in the game's store
+// (store_files.h), one file per sector in the form sector_codec.h writes,
+// and come back when they are needed again.
 #include "rules/map.h"
 #include "rules/store_files.h"
 
-#include <memory>
-#include <optional>
+#include <cstdint>
 #include <string>
-#include <string_view>
 
 namespace dunvale {
 
@@ -16,21 +15,8 @@ std::string objectId(SectorCoord c);
 // sx + sy + sz, wrapping.
 int32_t storeKey(SectorCoord c);
 
-// A Sector in the serialised value form, and back. Reading takes untrusted
-// bytes: anything malformed raises one of the unmarshalling errors.
-std::string encodeSector(const Sector& sector, int32_t key);
-// Text as encodeSector writes it is read directly into the sector; any other
-// text goes through the general reader, readValue, which gives the same
-// sector or raises, as it always has. GeneralOnly skips the direct reading,
-// so that the two can be checked against each other.
-enum class SectorReading { DirectFirst, GeneralOnly };
-std::unique_ptr<Sector> decodeSector(std::string_view text, int32_t key,
-                                     SectorReading reading = SectorReading::DirectFirst);
-// The direct reading alone, null where it gives up: it takes every text
-// encodeSector writes, and nothing the general reader reads otherwise.
-std::unique_ptr<Sector> decodeWrittenSector(std::string_view text, int32_t key);
-
-// Writes the sector held in memory at c to the store and marks it stored.
+// Writes the sector held in memory at c to the table's store and marks it
+// stored.
 void storeSector(SectorTable& table, SectorCoord c);
 // Stores c if it is held in memory; nothing otherwise.
 void evict(SectorTable& table, SectorCoord c);

@@ -16,9 +16,6 @@ namespace dunvale {
 
 namespace {
 
-// The store of the game being played, while one is.
-const GameStore* activeStore = nullptr;
-
 struct FileCloser {
     int fd;
     ~FileCloser() {
@@ -39,38 +36,33 @@ struct FileCloser {
     raiseError(std::move(message), errorCode::valueOutOfRange);
 }
 
+// A name with ".." could lead out of the store.
 void checkDirectoryName(const std::string& directory) {
     if (directory.find("..") != std::string::npos)
         raiseError("Directory is not safe", errorCode::valueOutOfRange);
 }
 
-void checkNames(const std::string& directory, const std::string& id) {
+void checkId(const std::string& id) {
     if (id.find("..") != std::string::npos)
         raiseError("Directory is not safe", errorCode::valueOutOfRange);
     if (id.find('/') != std::string::npos)
         raiseError("Object id is not safe", errorCode::valueOutOfRange);
-    checkDirectoryName(directory);
 }
-
-enum class IfMissing { Create, Leave };
 
 // Opens the directory itself, never through a link, and only when it is the
 // user's own and no one else may write to it: whoever could would be able to
 // swap sectors or plant files for the game to read. One level is made when
-// it is missing, private to the user since it holds a whole labyrinth; -1
-// when it is missing and is to be left so.
-int openStoreDirectory(const std::string& directory, IfMissing ifMissing) {
+// it is missing, private to the user since it holds a whole labyrinth.
+int openStoreDirectory(const std::string& directory) {
     checkDirectoryName(directory);
     // Without its trailing "/" the last name is the directory's own, so that
     // a link there is refused rather than followed.
     std::string path = directory;
     while (path.size() > 1 && path.back() == '/')
         path.pop_back();
-    if (ifMissing == IfMissing::Create && mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)
-        fileFailure("File Error: ", directory);
+    if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) fileFailure("File Error: ", directory);
     const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
-        if (errno == ENOENT && ifMissing == IfMissing::Leave) return -1;
         struct stat link {};
         if (lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode))
             notSafe(directory, " is a symbolic link");
@@ -103,26 +95,6 @@ int takeLock(int directoryFd, const std::string& directory) {
     }
     closer.fd = -1;
     return fd;
-}
-
-// The directory handle for one cache operation: the game's own when the
-// operation is on its store, otherwise the directory opened for this
-// operation alone (tests and tools use stores of their own).
-struct DirectoryHandle {
-    int fd = -1;
-    bool owned = false;
-    DirectoryHandle(int handle, bool own) : fd(handle), owned(own) {}
-    ~DirectoryHandle() {
-        if (owned && fd >= 0) close(fd);
-    }
-    DirectoryHandle(const DirectoryHandle&) = delete;
-    DirectoryHandle& operator=(const DirectoryHandle&) = delete;
-};
-
-DirectoryHandle directoryHandle(const std::string& directory, IfMissing ifMissing) {
-    if (activeStore != nullptr && activeStore->directory == directory)
-        return DirectoryHandle(activeStore->directoryFd, false);
-    return DirectoryHandle(openStoreDirectory(directory, ifMissing), true);
 }
 
 bool writeAll(int fd, const std::string& content) {
@@ -183,7 +155,6 @@ std::string storeDirectory() {
 }
 
 GameStore::~GameStore() {
-    if (activeStore == this) activeStore = nullptr;
     if (lockFd >= 0) close(lockFd);
     if (directoryFd >= 0) close(directoryFd);
 }
@@ -191,13 +162,12 @@ GameStore::~GameStore() {
 std::unique_ptr<GameStore> openGameStore(const std::string& directory) {
     auto store = std::make_unique<GameStore>();
     store->directory = directory;
-    store->directoryFd = openStoreDirectory(directory, IfMissing::Create);
+    store->directoryFd = openStoreDirectory(directory);
     // Found now rather than at the first sector stored, turns into the game.
     if (faccessat(store->directoryFd, ".", W_OK | X_OK, AT_EACCESS) != 0)
         fileFailure("File Error: ", directory);
     store->lockFd = takeLock(store->directoryFd, directory);
     if (store->lockFd < 0) return nullptr;
-    activeStore = store.get();
     return store;
 }
 
@@ -208,12 +178,12 @@ std::string storeInUseMessage(const std::string& directory) {
     return message;
 }
 
-std::optional<std::string> cacheGet(const std::string& directory, const std::string& id) {
-    checkNames(directory, id);
-    DirectoryHandle store = directoryHandle(directory, IfMissing::Create);
-    const std::string path = directory + id;
+std::optional<std::string> cacheGet(const GameStore& store, const std::string& id) {
+    checkId(id);
+    const std::string path = store.directory + id;
     // No link is followed, and a pipe planted at the name cannot block.
-    FileCloser file{openat(store.fd, id.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
+    FileCloser file{
+        openat(store.directoryFd, id.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
     if (file.fd < 0) {
         if (errno == ENOENT) return std::nullopt;
         fileFailure("Couldn't read file ", path);
@@ -237,38 +207,33 @@ std::optional<std::string> cacheGet(const std::string& directory, const std::str
     return content;
 }
 
-void cachePut(const std::string& directory, const std::string& id, const std::string& content) {
-    checkNames(directory, id);
-    DirectoryHandle store = directoryHandle(directory, IfMissing::Create);
-    const std::string path = directory + id;
+void cachePut(const GameStore& store, const std::string& id, const std::string& content) {
+    checkId(id);
+    const std::string path = store.directory + id;
     // Written over the earlier file in place: the store is the running game's
     // own, read only by it, and a file that could not be written whole is
     // removed so that no half sector is ever read back.
     off_t earlierSize = 0;
-    int fd = openSectorFile(store.fd, id, earlierSize);
+    int fd = openSectorFile(store.directoryFd, id, earlierSize);
     if (fd < 0) fileFailure("Couldn't write file ", path);
     const auto size = static_cast<off_t>(content.size());
     bool written = writeAll(fd, content) && (earlierSize <= size || ftruncate(fd, size) == 0);
     bool closed = close(fd) == 0;
     if (!written || !closed) {
-        unlinkat(store.fd, id.c_str(), 0);
+        unlinkat(store.directoryFd, id.c_str(), 0);
         fileFailure("Couldn't write file ", path);
     }
 }
 
-void cacheDelete(const std::string& directory, const std::string& id) {
-    checkNames(directory, id);
-    DirectoryHandle store = directoryHandle(directory, IfMissing::Create);
-    if (unlinkat(store.fd, id.c_str(), 0) != 0 && errno != ENOENT)
-        fileFailure("Couldn't delete file ", directory + id);
+void cacheDelete(const GameStore& store, const std::string& id) {
+    checkId(id);
+    if (unlinkat(store.directoryFd, id.c_str(), 0) != 0 && errno != ENOENT)
+        fileFailure("Couldn't delete file ", store.directory + id);
 }
 
-void clearStore(const std::string& directory) {
-    DirectoryHandle store = directoryHandle(directory, IfMissing::Leave);
-    // A game that never stored a sector has no directory to clear.
-    if (store.fd < 0) return;
-    for (const std::string& name : listNames(store.fd, directory))
-        if (name.starts_with("S")) cacheDelete(directory, name);
+void clearStore(const GameStore& store) {
+    for (const std::string& name : listNames(store.directoryFd, store.directory))
+        if (name.starts_with("S")) cacheDelete(store, name);
 }
 
 } // namespace dunvale

@@ -16,8 +16,8 @@ std::string storeDirectory();
 inline constexpr const char* storeLockName = "lock";
 
 // A store directory opened for one game and locked against every other game
-// for as long as it lives; the lock dies with it, or with the process. While
-// it lives the cache operations on its directory go through its handle.
+// for as long as it lives; the lock dies with it, or with the process. Every
+// file of the store is reached through its directory handle.
 struct GameStore {
     std::string directory; // as named, ending in "/"
     int directoryFd = -1;
@@ -40,14 +40,13 @@ std::unique_ptr<GameStore> openGameStore(const std::string& directory);
 // The one line that refuses a second game on a store.
 std::string storeInUseMessage(const std::string& directory);
 
-// The per-user cache. Each checks the names first ("Directory is not safe",
-// "Object id is not safe", code 1000) and creates the directory if needed.
-std::optional<std::string> cacheGet(const std::string& directory, const std::string& id);
-void cachePut(const std::string& directory, const std::string& id, const std::string& content);
-void cacheDelete(const std::string& directory, const std::string& id);
+// The per-user cache, in an open store. Each checks the id first ("Directory
+// is not safe" for "..", "Object id is not safe" for "/", code 1000).
+std::optional<std::string> cacheGet(const GameStore& store, const std::string& id);
+void cachePut(const GameStore& store, const std::string& id, const std::string& content);
+void cacheDelete(const GameStore& store, const std::string& id);
 
-// Deletes every "S" file of the store directory; a missing directory holds
-// nothing to clear.
-void clearStore(const std::string& directory);
+// Deletes every "S" file of the store.
+void clearStore(const GameStore& store);
 
 } // namespace dunvale

@@ -14,9 +14,7 @@ namespace errorCode {
 constexpr int32_t divideByZero = 0;
 constexpr int32_t cursesError = 1;
 constexpr int32_t fileError = 2;
-constexpr int32_t cantDerefNothing = 10;
 constexpr int32_t outOfBounds = 20;
-constexpr int32_t illegalIndex = 30;
 constexpr int32_t missingCase = 127;
 constexpr int32_t objectNumberMismatch = 252;
 constexpr int32_t invalidUnmarshallingId = 253;

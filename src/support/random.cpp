@@ -10,13 +10,7 @@ namespace {
 constexpr int32_t modulus = 2147483647; // 2^31 - 1
 constexpr int32_t seedMultiplier = 62089911;
 
-RandomState state;
-
 } // namespace
-
-RandomState& randomState() {
-    return state;
-}
 
 void seedRandom(int32_t seed) {
     int32_t x = seed;
@@ -26,21 +20,23 @@ void seedRandom(int32_t seed) {
         int32_t value = x % modulus;
         u[k] = value < 0 ? -value : value;
     }
+    RandomState& g = randomGenerator;
     for (int k = 0; k < 55; ++k)
-        state.ring[k] = u[55 - k];
-    state.write = 0;
-    state.previous = 54;
-    state.far = 23;
+        g.ring[k] = u[55 - k];
+    g.write = 0;
+    g.previous = 54;
+    g.far = 23;
 }
 
 int32_t nextRandom() {
-    int32_t sum = wrapAdd(state.ring[state.previous], state.ring[state.far]);
+    RandomState& g = randomGenerator;
+    int32_t sum = wrapAdd(g.ring[g.previous], g.ring[g.far]);
     int32_t r = sum % modulus;
     if (r < 0) r += modulus;
-    state.ring[state.write] = r;
-    state.write = (state.write + 1) % 55;
-    state.previous = (state.previous + 1) % 55;
-    state.far = (state.far + 1) % 55;
+    g.ring[g.write] = r;
+    g.write = (g.write + 1) % 55;
+    g.previous = (g.previous + 1) % 55;
+    g.far = (g.far + 1) % 55;
     return r;
 }
 

@@ -30,7 +30,8 @@ int32_t randomBelow(int32_t n);
 int32_t randomIn(int32_t lo, int32_t hi);
 int32_t diceRoll(Dice dice);
 
-// The process-wide state, for tests that need to save and restore it.
-RandomState& randomState();
+// The process-wide generator that every draw above takes from. Seeding
+// resets it; tests save, restore and script it.
+inline RandomState randomGenerator;
 
 } // namespace dunvale

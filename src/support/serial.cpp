@@ -16,77 +16,6 @@ constexpr size_t excerptLength = 40;
 constexpr size_t shortestElement = 7;
 constexpr int32_t defaultRoom = 5;
 
-std::string formatReal(double value) {
-    char buffer[64];
-    auto result =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, 6);
-    return std::string(buffer, result.ptr);
-}
-
-struct Writer {
-    const ValueDocument& document;
-    std::string key;
-    std::string out;
-    std::vector<int32_t> objectNumbers; // -1 until the object is written
-    int32_t nextObject = 0;
-
-    void bracketed(int64_t number) {
-        out += '[';
-        out += std::to_string(number);
-        out += ']';
-    }
-
-    void element(NodeIndex index, int depth) {
-        const ValueNode& node = document.at(index);
-        out += '[';
-        out += key;
-        out += ']';
-        switch (node.kind) {
-        case ValueKind::Whole:
-            out += 'I';
-            bracketed(node.whole);
-            return;
-        case ValueKind::Real:
-            out += "R[";
-            out += formatReal(node.real);
-            out += ']';
-            return;
-        case ValueKind::Text:
-            out += "S[";
-            bracketed(static_cast<int64_t>(node.text.size()));
-            bracketed(static_cast<int64_t>(node.text.size()));
-            out += node.text;
-            out += ']';
-            return;
-        case ValueKind::Array:
-        case ValueKind::Record: break;
-        }
-        if (objectNumbers[index] >= 0) {
-            out += 'C';
-            bracketed(objectNumbers[index]);
-            return;
-        }
-        // What cannot be read back is not written either.
-        if (depth >= maxValueDepth)
-            raiseError("Value nested too deeply to marshal", errorCode::invalidUnmarshall);
-        int32_t number = nextObject++;
-        objectNumbers[index] = number;
-        if (node.kind == ValueKind::Array) {
-            out += "A[";
-            bracketed(number);
-            bracketed(std::max<int64_t>(node.room, static_cast<int64_t>(node.children.size())));
-        } else {
-            out += "U[";
-            bracketed(number);
-            bracketed(node.ordinal);
-            bracketed(static_cast<int64_t>(node.children.size()));
-        }
-        for (NodeIndex child : node.children)
-            element(child, depth + 1);
-        out += ']';
-    }
-};
-
 struct Reader {
     std::string_view text;
     int32_t key = 0;
@@ -108,24 +37,12 @@ struct Reader {
         raiseError(message, errorCode::invalidUnmarshall);
     }
 
-    // "[" ["-"] digits "]", within 32 bits.
     int32_t number() {
-        if (!next('[')) failInt();
-        ++at;
-        bool negative = next('-');
-        if (negative) ++at;
-        const int64_t limit = negative ? int64_t{1} << 31 : (int64_t{1} << 31) - 1;
-        int64_t value = 0;
-        size_t digits = 0;
-        while (at < text.size() && text[at] >= '0' && text[at] <= '9') {
-            value = value * 10 + (text[at] - '0');
-            if (value > limit) failInt();
-            ++at;
-            ++digits;
-        }
-        if (digits == 0 || !next(']')) failInt();
-        ++at;
-        return static_cast<int32_t>(negative ? -value : value);
+        const ScannedNumber scanned =
+            scanBracketedNumber(text.data() + at, text.data() + text.size());
+        at = static_cast<size_t>(scanned.stop - text.data());
+        if (!scanned.read) failInt();
+        return scanned.value;
     }
 
     void registerObject(int32_t number, NodeIndex node) {
@@ -282,15 +199,6 @@ NodeIndex ValueDocument::addRecord(int32_t ordinal) {
     return lastNode(*this);
 }
 
-void ValueDocument::append(NodeIndex parent, NodeIndex child) {
-    at(child);
-    at(parent);
-    ValueNode& node = nodes[parent];
-    if (node.kind != ValueKind::Array && node.kind != ValueKind::Record)
-        raiseError("Out of bounds error", errorCode::outOfBounds);
-    node.children.push_back(child);
-}
-
 const ValueNode& ValueDocument::at(NodeIndex index) const {
     if (index >= nodes.size()) raiseError("Out of bounds error", errorCode::outOfBounds);
     return nodes[index];
@@ -298,13 +206,6 @@ const ValueNode& ValueDocument::at(NodeIndex index) const {
 
 void raiseValueTooLarge() {
     raiseError("Value too large to unmarshall", errorCode::invalidUnmarshall);
-}
-
-std::string writeValue(const ValueDocument& document, NodeIndex root, int32_t key) {
-    Writer writer{document, std::to_string(key), {}, {}, 0};
-    writer.objectNumbers.assign(document.nodes.size(), -1);
-    writer.element(root, 0);
-    return std::move(writer.out);
 }
 
 ValueDocument readValue(std::string_view text, int32_t key) {

@@ -42,8 +42,6 @@ struct ValueDocument {
     NodeIndex addText(std::string value);
     NodeIndex addArray(int32_t room);
     NodeIndex addRecord(int32_t ordinal);
-    // Appends an element to an array or a field to a record.
-    void append(NodeIndex parent, NodeIndex child);
     const ValueNode& at(NodeIndex index) const;
 };
 
@@ -55,18 +53,37 @@ constexpr int maxValueDepth = 64;
 // The error for a text (or a file) over maxValueText.
 [[noreturn]] void raiseValueTooLarge();
 
-// The form of the value at `root`, every element tagged with `key`. Arrays
-// and records get object numbers from 0 in the order their forms begin;
-// meeting one again writes a back-reference.
-std::string writeValue(const ValueDocument& document, NodeIndex root, int32_t key);
-inline std::string writeValue(const ValueDocument& document, int32_t key) {
-    return writeValue(document, document.root, key);
-}
-
 // Parses one value from the start of the text. Anything malformed, truncated,
 // written with another key, nested too deeply or too large raises a runtime
 // error (codes 252, 253, 254).
 ValueDocument readValue(std::string_view text, int32_t key);
+
+// A bracketed whole number, "[" ["-"] digits "]" within 32 bits, read as
+// the general reader and the sector reader both read it ("[-0]" and "[007]"
+// too). `stop` is past the "]" when a number was read, else where reading
+// stopped.
+struct ScannedNumber {
+    const char* stop = nullptr;
+    int32_t value = 0;
+    bool read = false;
+};
+
+// Inline: most of a sector file is numbers.
+inline ScannedNumber scanBracketedNumber(const char* p, const char* end) {
+    if (p == end || *p != '[') return {p, 0, false};
+    ++p;
+    const bool negative = p != end && *p == '-';
+    if (negative) ++p;
+    const int64_t limit = negative ? int64_t{1} << 31 : (int64_t{1} << 31) - 1;
+    const char* const firstDigit = p;
+    int64_t value = 0;
+    for (; p != end && *p >= '0' && *p <= '9'; ++p) {
+        value = value * 10 + (*p - '0');
+        if (value > limit) return {p, 0, false};
+    }
+    if (p == firstDigit || p == end || *p != ']') return {p, 0, false};
+    return {p + 1, static_cast<int32_t>(negative ? -value : value), true};
+}
 
 // At most 40 characters of untrusted text, control characters and bytes
 // outside ASCII shown as '?', fit to quote in an error report.

@@ -14,20 +14,6 @@ int32_t trapDistanceOf(SectorCoord c) {
     return wrapAdd(wrapAdd(wrapAbs(c.sx), wrapAbs(c.sy)), wrapAbs(c.sz));
 }
 
-bool sameSector(const Sector& a, const Sector& b) {
-    if (a.cells != b.cells || a.visited != b.visited || a.kind != b.kind || a.upLink != b.upLink ||
-        a.downLink != b.downLink || a.items != b.items || a.creatures.size() != b.creatures.size())
-        return false;
-    for (size_t i = 0; i < a.creatures.size(); ++i) {
-        const Creature& x = *a.creatures[i];
-        const Creature& y = *b.creatures[i];
-        if (x.id != y.id || x.position != y.position || x.level != y.level ||
-            x.health != y.health || x.lastActed != y.lastActed || x.kind != y.kind)
-            return false;
-    }
-    return true;
-}
-
 bool isOpenSquare(const Cell& cell) {
     return cell.terrain != Terrain::Wall && cell.elevation != 3 && cell.elevation != -3;
 }

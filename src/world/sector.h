@@ -91,9 +91,6 @@ struct Sector {
     Sector& operator=(Sector&&) = default;
 };
 
-// Field by field, creatures compared by value.
-bool sameSector(const Sector& a, const Sector& b);
-
 bool isOpenSquare(const Cell& cell);
 // The first item lying on (x, y), if any.
 std::optional<Item> itemInSector(const Sector& sector, int32_t x, int32_t y);

@@ -11,6 +11,10 @@
 
 namespace dunvale {
 
+// The open store of a game (rules/store_files.h), where sectors far from the
+// player are kept.
+struct GameStore;
+
 // One entry of the table: the Sector in memory, or nothing when it lies in
 // the sector store.
 struct SectorSlot {
@@ -36,7 +40,9 @@ constexpr uint32_t recentSectorCount = 32;
 // holds.
 class SectorTable {
   public:
-    std::string storeDirectory; // ends in "/"
+    // Not owned: whoever opened the store keeps it open while the table is
+    // used. Null for a table that never stores a sector.
+    GameStore* store = nullptr;
 
   private:
     std::array<std::vector<SectorSlot>, sectorTableBuckets> buckets;

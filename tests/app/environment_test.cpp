@@ -98,10 +98,12 @@ TEST(BadEnvironment, UnsetOrEmptyHomeUsesTheCurrentDirectory) {
 
 // A game on the given keys; with none, a store it cannot use is reported
 // before the first screen, or the first screen is drawn and waits for a key.
-WalkResult play(std::vector<int> keys = {}) {
+WalkResult play(std::vector<int> keys = {},
+                std::function<void(Player&, LevelRecord&)> onStart = nullptr) {
     ReplayOptions options;
     options.seed = 1;
     options.keys = std::move(keys);
+    options.onStart = std::move(onStart);
     WalkResult run;
     options.stats = &run.stats;
     run.output = runReplay(options);
@@ -285,13 +287,11 @@ TEST(BadEnvironment, DoctoredSectorFilesEndInAReportOrPlayOn) {
     for (const Case& c : cases) {
         TempDir home;
         HomeOverride override(home.path.string());
-        setGameStartObserver([&](Player&, LevelRecord& level) {
+        WalkResult run = play({'.', '.', '.', '.', '.'}, [&](Player&, LevelRecord& level) {
             c.doctor(level.sectors);
             storeSector(level.sectors, east);
             if (hasSlot(level.sectors, eastAbove)) storeSector(level.sectors, eastAbove);
         });
-        WalkResult run = play({'.', '.', '.', '.', '.'});
-        setGameStartObserver(nullptr);
         EXPECT_EQ(firstReportLine(run).rfind(c.report, 0), 0u)
             << c.name << ": " << run.stats.report;
         if (c.report.empty()) {
@@ -304,12 +304,11 @@ TEST(BadEnvironment, DoctoredSectorFilesEndInAReportOrPlayOn) {
 TEST(BadEnvironment, AnyExceptionRestoresTheTerminal) {
     TempDir home;
     HomeOverride override(home.path.string());
-    setGameStartObserver([](Player&, LevelRecord&) { throw std::bad_alloc(); });
+    GameWatch failing;
+    failing.started = [](Player&, LevelRecord&) { throw std::bad_alloc(); };
     VirtualScreen terminal;
     std::ostringstream report;
-    EXPECT_THROW(runProgram(terminal, report, 1), std::bad_alloc);
-    setGameStartObserver(nullptr);
-    setScreen(nullptr);
+    EXPECT_THROW(runProgram(terminal, report, 1, false, failing), std::bad_alloc);
     EXPECT_FALSE(terminal.started);
     // The store went with the game, and its lock.
     EXPECT_EQ(play().stats.status, 0);

@@ -9,7 +9,6 @@
 #include <array>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -17,13 +16,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
 
 std::string commandOutput(const std::string& command) {
     std::string output;
@@ -68,7 +60,7 @@ TEST(GoldenGames, EveryGamePlaysExactlyAsWorkedOut) {
         const std::string printed =
             commandOutput(std::string(DUNVALE_REPLAY_PATH) + " --seed " + seed + " --home " +
                           home.path.string() + " --attrs --state --keys-file " + keys.string());
-        const std::string expected = readFile(fs::path(keys).replace_extension(".out"));
+        const std::string expected = dunvale::testing::readFile(fs::path(keys).replace_extension(".out"));
         EXPECT_TRUE(printed == expected)
             << name << " differs at " << firstDifference(expected, printed);
     }

@@ -33,22 +33,27 @@ RecordedRun playRecorded(const ProgramOptions& options, const std::string& keys)
     std::vector<int> parsed = parseKeyScript(keys, error).value();
     screen.keys.assign(parsed.begin(), parsed.end());
     RecordedRun run;
-    screen.onKeysExhausted = [&] {
-        if (activePlayer() != nullptr)
-            run.state = describeGameState(*activePlayer(), *activeLevel());
+    const Player* player = nullptr;
+    const LevelRecord* level = nullptr;
+    GameWatch watch;
+    watch.started = [&](Player& p, LevelRecord& l) {
+        player = &p;
+        level = &l;
     };
-    setGameCloseObserver([&](const Player& player, const LevelRecord& level) {
-        if (run.state.empty()) run.state = describeGameState(player, level);
-    });
+    watch.closing = [&](const Player& p, const LevelRecord& l) {
+        if (run.state.empty()) run.state = describeGameState(p, l);
+        player = nullptr;
+    };
+    screen.onKeysExhausted = [&] {
+        if (player != nullptr) run.state = describeGameState(*player, *level);
+    };
     std::ostringstream out;
     std::ostringstream errors;
     try {
-        runGame(options, ProgramIo{screen, nullptr, out, errors}, 1234);
+        runGame(options, ProgramIo{screen, nullptr, out, errors, watch}, 1234);
     } catch (const KeysExhausted&) {
         // The game was still waiting for a key.
     }
-    setGameCloseObserver(nullptr);
-    setScreen(nullptr);
     return {screen.text(), run.state, out.str()};
 }
 

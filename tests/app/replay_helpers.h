@@ -5,6 +5,7 @@
 #include "test_support.h"
 
 #include <cstdlib>
+#include <functional>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -29,7 +30,8 @@ struct HomeOverride {
 };
 
 inline std::string replay(int32_t seed, const std::string& script, bool state = false,
-                          bool attrs = false, const std::string& home = "") {
+                          bool attrs = false, const std::string& home = "",
+                          std::function<void(Player&, LevelRecord&)> onStart = nullptr) {
     TempDir dir;
     HomeOverride override(home.empty() ? dir.path.string() : home);
     std::string error;
@@ -40,6 +42,7 @@ inline std::string replay(int32_t seed, const std::string& script, bool state = 
     options.keys = *keys;
     options.state = state;
     options.attrs = attrs;
+    options.onStart = std::move(onStart);
     return runReplay(options);
 }
 

@@ -2,6 +2,7 @@
 // back exactly as it was left.
 #include "rules/generate.h"
 #include "rules/player_turn.h"
+#include "rules/sector_codec.h"
 #include "rules/store.h"
 #include "test_support.h"
 #include "world/player.h"
@@ -14,7 +15,7 @@ namespace dunvale {
 namespace {
 
 using testing::ScreenFixture;
-using testing::TempDir;
+using testing::TempStore;
 
 // What the step does when the adventurer crosses into another sector.
 void crossInto(LevelRecord& level, Player& player, SectorCoord c) {
@@ -28,9 +29,9 @@ void crossInto(LevelRecord& level, Player& player, SectorCoord c) {
 TEST(LabyrinthWalk, FarSectorsGoToDiskAndComeBackUnchanged) {
     for (int32_t seed : {4, 40, 400}) {
         ScreenFixture screen;
-        TempDir home;
+        TempStore home;
         seedRandom(seed);
-        LevelRecord level = newLabyrinth(home.slash());
+        LevelRecord level = newLabyrinth(*home.store());
         Player player = newPlayer();
 
         // Leave a mark on the entrance sector before walking away.
@@ -46,7 +47,7 @@ TEST(LabyrinthWalk, FarSectorsGoToDiskAndComeBackUnchanged) {
             SectorCoord c{sx, 0, 0};
             EXPECT_FALSE(isInMemory(level.sectors, c)) << sx;
             EXPECT_TRUE(hasSlot(level.sectors, c)) << sx;
-            EXPECT_TRUE(std::filesystem::exists(home.path / objectId(c))) << sx;
+            EXPECT_TRUE(std::filesystem::exists(home.dir.path / objectId(c))) << sx;
         }
         for (int32_t sx = 3; sx >= 0; --sx)
             crossInto(level, player, SectorCoord{sx, 0, 0});

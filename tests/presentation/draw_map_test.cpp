@@ -190,9 +190,9 @@ TEST(MapDrawing, GroundLooks) {
 
 // The look of smoke that the next draw will give.
 std::string nextSmokeLook() {
-    RandomState saved = randomState();
+    RandomState saved = randomGenerator;
     int32_t r = randomIn(1, 3);
-    randomState() = saved;
+    randomGenerator = saved;
     return r == 1 ? "*7" : (r == 2 ? "*H" : "*A");
 }
 
@@ -204,18 +204,18 @@ TEST(MapDrawing, ExpiredSmokeIsClearedInViewButRememberedOutOfIt) {
     scene.at(2, 0).lastSeen = turnNow - 3;
     scene.at(2, 0).entries.push_back(TempEntry{TempKind::Smoke, turnNow - 1});
     std::string expected = nextSmokeLook();
-    RandomState before = randomState();
+    RandomState before = randomGenerator;
     scene.draw();
     EXPECT_TRUE(scene.at(1, 0).entries.empty());
     EXPECT_EQ(scene.shown(1, 0), ".7");
     EXPECT_EQ(scene.at(2, 0).entries.size(), 1u);
     EXPECT_EQ(scene.shown(2, 0), expected);
     // Exactly one draw was made: for the remembered smoke.
-    RandomState after = randomState();
-    randomState() = before;
+    RandomState after = randomGenerator;
+    randomGenerator = before;
     randomIn(1, 3);
-    EXPECT_EQ(after.ring, randomState().ring);
-    EXPECT_EQ(after.write, randomState().write);
+    EXPECT_EQ(after.ring, randomGenerator.ring);
+    EXPECT_EQ(after.write, randomGenerator.write);
 }
 
 TEST(MapDrawing, SmokeInViewLastsUntilItsExpiry) {

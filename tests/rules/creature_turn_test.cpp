@@ -441,11 +441,11 @@ TEST_F(CreatureTurn, WraithChasesDirectlyThroughWallsButNotUpOrDownSteps) {
 TEST_F(CreatureTurn, RisingLoadsAStoredSectorAbove) {
     // The bat's sector is processed before the one above it, which still
     // lies in the store when the bat looks up.
-    TempDir store;
+    TempStore store;
     const SectorCoord below{1, 0, -1};
     const SectorCoord above{1, 0, 0};
     Scene s;
-    s.level->sectors.storeDirectory = store.slash();
+    s.level->sectors.store = store.store();
     s.walled(below);
     addSector(s.level->sectors, above);
     s.cell(at(above, 5, 5)).elevation = -3;

@@ -152,10 +152,10 @@ inline int replayCreatureLevel(int depth, bool* pulledBack = nullptr) {
 // Runs `action` from the current generator state, then rewinds the state so
 // that a replay can draw the same numbers; returns the state the action left.
 template <typename Action> RandomState runThenRewind(Action action) {
-    RandomState before = randomState();
+    RandomState before = randomGenerator;
     action();
-    RandomState after = randomState();
-    randomState() = before;
+    RandomState after = randomGenerator;
+    randomGenerator = before;
     return after;
 }
 
@@ -167,7 +167,7 @@ template <typename Make, typename Replay>
                                          Replay replay) {
     RandomState after = runThenRewind(make);
     replay();
-    if (!sameState(after, randomState())) return ::testing::AssertionFailure() << "draws differ";
+    if (!sameState(after, randomGenerator)) return ::testing::AssertionFailure() << "draws differ";
     if (!sameTerrain(made, expected))
         return ::testing::AssertionFailure() << picture(made) << "expected\n" << picture(expected);
     return ::testing::AssertionSuccess();

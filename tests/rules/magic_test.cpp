@@ -174,8 +174,8 @@ TEST_F(PlayerMagic, EscapeScrollEndsTheGame) {
 TEST_F(PlayerMagic, TeleportLandsOnFreeFloorNearby) {
     for (int32_t seed = 1; seed <= 20; ++seed) {
         messageQueue().clear();
-        TempDir store;
-        level = worldAround({home}, store.slash());
+        TempStore store;
+        level = worldAround({home}, store.store());
         // A scattering of walls, traps and creatures to avoid.
         seedRandom(1000 + seed);
         for (SectorCoord c : slotCoords(level->sectors)) {
@@ -206,8 +206,8 @@ TEST_F(PlayerMagic, TeleportLandsOnFreeFloorNearby) {
 
 // The first draw moves along x, the second along y.
 TEST_F(PlayerMagic, TeleportDrawsTheEastWestOffsetFirst) {
-    TempDir store;
-    level = worldAround({home}, store.slash());
+    TempStore store;
+    level = worldAround({home}, store.store());
     RandomGuard guard;
     scriptDraws({13, 8}); // randomIn(-10, 10) gives 3, then -2
     teleport(*level, player);
@@ -217,8 +217,8 @@ TEST_F(PlayerMagic, TeleportDrawsTheEastWestOffsetFirst) {
 TEST_F(PlayerMagic, TeleportThroughALevelLinkTestsTheSquareThere) {
     const SectorCoord above{0, 0, 1};
     const SectorCoord below{0, 0, -1};
-    TempDir store;
-    level = worldAround({home, above, below}, store.slash());
+    TempStore store;
+    level = worldAround({home, above, below}, store.store());
     fillTerrain(level->sectors, Terrain::Wall);
     // The player's own square is taken, so only the two links are candidates.
     addCreature(level->sectors, player.position, CreatureKind::Bat, 1);

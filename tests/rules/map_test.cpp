@@ -143,7 +143,7 @@ TEST(SectorMap, RandomOpenSquareDrawsXThenYUntilOpen) {
             y = randomIn(0, 9);
         } while (x != y);
         EXPECT_EQ(got, (Position{{4, 5, 6}, x, y}));
-        EXPECT_EQ(after.ring, randomState().ring);
+        EXPECT_EQ(after.ring, randomGenerator.ring);
     }
 }
 
@@ -159,8 +159,8 @@ TEST(SectorMap, RandomOpenSquareGivesUpAfterThreeHundredSquares) {
         y = randomIn(0, 9);
     }
     EXPECT_EQ(got, (Position{{0, 0, 0}, x, y})) << "the last square drawn";
-    EXPECT_EQ(after.ring, randomState().ring);
-    EXPECT_EQ(after.write, randomState().write) << "600 draws";
+    EXPECT_EQ(after.ring, randomGenerator.ring);
+    EXPECT_EQ(after.write, randomGenerator.write) << "600 draws";
 }
 
 TEST(SectorMap, FirstItemOnASquareIsTheOneSeen) {
@@ -196,8 +196,8 @@ TEST(SectorMap, FirstCreatureOnASquareIsTheOneFound) {
 }
 
 TEST(SectorMap, VisitedStaysSetThroughTheStore) {
-    TempDir store;
-    auto level = levelWith({{2, 0, 0}}, store.slash());
+    TempStore store;
+    auto level = levelWith({{2, 0, 0}}, store.store());
     EXPECT_EQ(markVisited(level->sectors, {2, 0, 0}), 1);
     storeSector(level->sectors, {2, 0, 0});
     ASSERT_FALSE(isInMemory(level->sectors, {2, 0, 0}));

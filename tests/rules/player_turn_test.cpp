@@ -122,10 +122,10 @@ TEST(PlayerRecord, FirstVisitFarOutMayTeachExploration) {
         // T = 3: one draw in [1, 3]; 2 and 3 beat exploration 1.
         seedRandom(seed);
         int32_t r = randomIn(1, 3);
-        RandomState afterOneDraw = randomState();
+        RandomState afterOneDraw = randomGenerator;
         seedRandom(seed);
         enterSector(*level, player, Position{target, 4, 4});
-        EXPECT_EQ(randomState().write, afterOneDraw.write) << "exactly one draw";
+        EXPECT_EQ(randomGenerator.write, afterOneDraw.write) << "exactly one draw";
         EXPECT_EQ(findSector(level->sectors, target)->visited, 1);
         outcomes.insert(r >= 2);
         EXPECT_EQ(player.skills.exploration, r >= 2 ? 2 : 1);
@@ -136,18 +136,18 @@ TEST(PlayerRecord, FirstVisitFarOutMayTeachExploration) {
 
 TEST(PlayerRecord, VisitedSectorsAndTheEntranceNeverTeach) {
     ScreenFixture fixture;
-    TempDir store;
-    auto level = levelWith(blockAround(SectorCoord{3, 3, 0}), store.slash());
+    TempStore store;
+    auto level = levelWith(blockAround(SectorCoord{3, 3, 0}), store.store());
     for (SectorCoord c : blockAround(SectorCoord{0, 0, 0}))
         addSector(level->sectors, c);
     findSector(level->sectors, SectorCoord{3, 3, 0})->visited = 1;
     Player player = newPlayer();
     seedRandom(5);
-    const RandomState before = randomState();
+    const RandomState before = randomGenerator;
     enterSector(*level, player, Position{SectorCoord{3, 3, 0}, 1, 1});
     enterSector(*level, player, Position{SectorCoord{0, 0, 0}, 1, 1});
     EXPECT_EQ(findSector(level->sectors, SectorCoord{0, 0, 0})->visited, 1);
-    EXPECT_EQ(randomState().write, before.write) << "no draw";
+    EXPECT_EQ(randomGenerator.write, before.write) << "no draw";
     EXPECT_EQ(player.skills.exploration, 0);
     EXPECT_TRUE(messageQueue().empty());
 }

@@ -65,7 +65,7 @@ TEST(CreatureSpawning, LevelsByDepthFollowTheDrawsAndThePullBack) {
             EXPECT_GE(made.level, k.lowest);
             EXPECT_LE(made.level, k.highest);
             levels.insert(made.level);
-            randomState() = after;
+            randomGenerator = after;
         }
         EXPECT_EQ(*levels.begin(), k.lowest) << "depth " << k.depth;
         EXPECT_EQ(pulledBack, k.depth >= 10) << "depth " << k.depth;
@@ -83,7 +83,7 @@ TEST(CreatureSpawning, ShallowDepthsMakeNoLevelDraw) {
     int x = randomIn(0, 9);
     int y = randomIn(0, 9);
     EXPECT_EQ(sector.creatures[0]->position, (Position{{0, 0, 0}, x, y}));
-    EXPECT_EQ(after.write, randomState().write);
+    EXPECT_EQ(after.write, randomGenerator.write);
     EXPECT_EQ(sector.creatures[0]->kind, CreatureKind::Bat);
     EXPECT_EQ(sector.creatures[0]->health, 1);
 }
@@ -173,7 +173,7 @@ TEST(CreatureSpawning, WanderingSpawnPicksANeighbourSectorXThenY) {
         SectorCoord target{7 + dx, -1 + dy, 2};
         int expectedLevel =
             replayCreatureLevel(std::max(std::abs(target.sx), std::abs(target.sy)) + 2);
-        randomState() = after;
+        randomGenerator = after;
         offsets.insert({dx, dy});
         for (SectorCoord c : around) {
             const Sector* sector = findSector(level->sectors, c);

@@ -141,7 +141,7 @@ TEST(StairsGeneration, FreshStairsDrawTheirLinkAfterTheOpenings) {
             CellGrid openings = wallGrid();
             replayOpenSides(openings, 1 + seed % 4, 2);
             int d = randomBelow(4);
-            ASSERT_TRUE(sameState(after, randomState()));
+            ASSERT_TRUE(sameState(after, randomGenerator));
             seen.insert(d);
             StairLink expectedPartner = partnerOf(freshLinks[d]);
             EXPECT_EQ(kind, sign > 0 ? SectorKind::StairsUp : SectorKind::StairsDown);
@@ -311,7 +311,7 @@ TEST(SpiralStaircase, LinkFromBelowWinsWhenBothLevelsAreLinked) {
     // Only the openings drew: exits 3, gap count 3.
     CellGrid openings = wallGrid();
     replayOpenSides(openings, 3, 3);
-    EXPECT_TRUE(sameState(after, randomState()));
+    EXPECT_TRUE(sameState(after, randomGenerator));
 }
 
 TEST(SpiralStaircase, FreeColumnDrawsOrientationThenDownThenUp) {
@@ -347,7 +347,7 @@ TEST(SpiralStaircase, FreeColumnDrawsOrientationThenDownThenUp) {
                 if (k.direction == link.direction && ((k.upward && up) || (!k.upward && down)))
                     expectCut(sector, k);
         }
-        ASSERT_TRUE(sameState(after, randomState()));
+        ASSERT_TRUE(sameState(after, randomGenerator));
     }
     EXPECT_EQ(seen.size(), 4u);
 }

@@ -27,7 +27,7 @@ class PlayerStep : public ::testing::Test {
     std::unique_ptr<LevelRecord> level = worldAround({home});
     Player player = newPlayer();
 
-    void world(const std::vector<SectorCoord>& centres, const std::string& store = "") {
+    void world(const std::vector<SectorCoord>& centres, GameStore* store = nullptr) {
         level = worldAround(centres, store);
     }
     Cell& at(SectorCoord c, int32_t x, int32_t y) {
@@ -170,8 +170,8 @@ TEST_F(PlayerStep, GasDosesGrowWithTheDistanceOfTheSquareLeft) {
     const SectorCoord far{3, 4, 0};
     const SectorCoord west{2, 4, 0};
     for (int32_t seed : {11, 12, 13, 14}) {
-        TempDir store;
-        world({far, west}, store.slash());
+        TempStore store;
+        world({far, west}, store.store());
         player.position = Position{far, 0, 2};
         at(west, 9, 2).terrain = Terrain::GasTrap;
         seedRandom(seed);
@@ -282,9 +282,9 @@ TEST_F(PlayerStep, StandingStillRepeatsTheNoticeAndUsesTheTurn) {
 }
 
 TEST_F(PlayerStep, CrossingIntoAnotherSectorStoresTheFarOnes) {
-    TempDir store;
+    TempStore store;
     const SectorCoord east{1, 0, 0};
-    world({home, east}, store.slash());
+    world({home, east}, store.store());
     player.position = Position{home, 9, 3};
     EXPECT_EQ(go(1, 0), 1);
     expectState({east, 0, 3}, 100, {gained});

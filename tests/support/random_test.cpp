@@ -29,14 +29,14 @@ TEST(Random, EqualSeedsGiveEqualSequences) {
 
 TEST(Random, RangeHelpersDrawAsDocumented) {
     seedRandom(99);
-    RandomState before = randomState();
+    RandomState before = randomGenerator;
     EXPECT_EQ(randomIn(5, 4), 0);
-    EXPECT_EQ(randomState().write, before.write) << "an empty range draws nothing";
+    EXPECT_EQ(randomGenerator.write, before.write) << "an empty range draws nothing";
     EXPECT_EQ(randomIn(5, 5), 5);
-    EXPECT_EQ(randomState().write, (before.write + 1) % 55);
+    EXPECT_EQ(randomGenerator.write, (before.write + 1) % 55);
     EXPECT_EQ(randomBelow(1), 0);
     EXPECT_EQ(diceRoll(Dice{3, 0, 4}), 4);
-    EXPECT_EQ(randomState().write, (before.write + 2) % 55);
+    EXPECT_EQ(randomGenerator.write, (before.write + 2) % 55);
     for (int i = 0; i < 200; ++i) {
         int32_t roll = diceRoll(Dice{2, 6, 1});
         EXPECT_GE(roll, 3);
@@ -61,7 +61,7 @@ TEST(Random, RandomBelowZeroIsValueOutOfRange) {
 TEST(Random, WrappedSumOfTwoLargestValues) {
     // With a = b = M - 1 the 32-bit sum wraps to -4 and the draw is M - 4.
     constexpr int32_t m = 2147483647;
-    RandomState& state = randomState();
+    RandomState& state = randomGenerator;
     state.ring.fill(0);
     state.ring[54] = m - 1;
     state.ring[23] = m - 1;
@@ -87,7 +87,7 @@ TEST(Random, SeedingFollowsTheCongruentialSequence) {
             u[k] = static_cast<int32_t>(x < 0 ? -x : x);
         }
         for (int k = 0; k < 55; ++k)
-            EXPECT_EQ(randomState().ring[k], u[55 - k]) << seed;
+            EXPECT_EQ(randomGenerator.ring[k], u[55 - k]) << seed;
         // Draw 1 is made from u1 and u32.
         int64_t sum =
             static_cast<int32_t>(static_cast<uint32_t>(u[1]) + static_cast<uint32_t>(u[32]));

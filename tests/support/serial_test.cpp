@@ -1,5 +1,6 @@
 #include "support/errors.h"
 #include "support/serial.h"
+#include "support/value_writer.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,9 @@
 
 namespace dunvale {
 namespace {
+
+using testing::appendChild;
+using testing::writeValue;
 
 // The message and code of the error that reading `text` raises.
 struct Failure {
@@ -32,7 +36,7 @@ ValueDocument withObjectsBefore(int fillers, NodeIndex& root) {
     ValueDocument document;
     root = document.addArray(5);
     for (int i = 0; i < fillers; ++i)
-        document.append(root, document.addRecord(0));
+        appendChild(document, root, document.addRecord(0));
     return document;
 }
 
@@ -58,7 +62,7 @@ TEST(SerialForm, WholeNumbers) {
 TEST(SerialForm, PresentOptionalValue) {
     ValueDocument document;
     document.root = document.addRecord(1);
-    document.append(document.root, document.addWhole(5));
+    appendChild(document, document.root, document.addWhole(5));
     const std::string text = writeValue(document, 0);
     EXPECT_EQ(text, "[0]U[[0][1][1][0]I[5]]");
 
@@ -73,12 +77,12 @@ TEST(SerialForm, PresentOptionalValue) {
 TEST(SerialForm, ObjectNumbersFollowTheOrderFormsBegin) {
     NodeIndex root = 0;
     ValueDocument arrays = withObjectsBefore(3, root);
-    arrays.append(root, arrays.addArray(20));
+    appendChild(arrays, root, arrays.addArray(20));
     const std::string arrayText = writeValue(arrays, root, 3);
     EXPECT_EQ(arrayText, "[3]A[[0][5][3]U[[1][0][0]][3]U[[2][0][0]][3]U[[3][0][0]][3]A[[4][20]]]");
 
     ValueDocument floors = withObjectsBefore(6, root);
-    floors.append(root, floors.addRecord(1)); // Terrain Floor
+    appendChild(floors, root, floors.addRecord(1)); // Terrain Floor
     const std::string floorText = writeValue(floors, root, 2);
     const std::string floor = "[2]U[[7][1][0]]";
     EXPECT_EQ(lastElement(floorText, floor.size()), floor);
@@ -94,8 +98,8 @@ TEST(SerialForm, ObjectNumbersFollowTheOrderFormsBegin) {
 TEST(SerialForm, ArrayRoomIsAtLeastItsLengthAndZeroReadsAsFive) {
     ValueDocument document;
     document.root = document.addArray(0);
-    document.append(document.root, document.addWhole(1));
-    document.append(document.root, document.addWhole(2));
+    appendChild(document, document.root, document.addWhole(1));
+    appendChild(document, document.root, document.addWhole(2));
     EXPECT_EQ(writeValue(document, 0), "[0]A[[0][2][0]I[1][0]I[2]]");
 
     ValueDocument read = readValue("[0]A[[0][0]]", 0);
@@ -133,10 +137,10 @@ TEST(SerialForm, RealsUseTheExponentForm) {
 TEST(SerialForm, SharedArrayIsWrittenOnceAndReadAsOne) {
     ValueDocument document;
     NodeIndex shared = document.addArray(5);
-    document.append(shared, document.addWhole(9));
+    appendChild(document, shared, document.addWhole(9));
     document.root = document.addRecord(0);
-    document.append(document.root, shared);
-    document.append(document.root, shared);
+    appendChild(document, document.root, shared);
+    appendChild(document, document.root, shared);
     const std::string text = writeValue(document, 1);
     EXPECT_EQ(text, "[1]U[[0][0][2][1]A[[1][5][1]I[9]][1]C[1]]");
 
@@ -150,7 +154,7 @@ TEST(SerialForm, SharedArrayIsWrittenOnceAndReadAsOne) {
 TEST(SerialForm, CyclesWriteAndReadWithoutEnd) {
     ValueDocument document;
     document.root = document.addArray(5);
-    document.append(document.root, document.root);
+    appendChild(document, document.root, document.root);
     const std::string text = writeValue(document, 0);
     EXPECT_EQ(text, "[0]A[[0][5][0]C[0]]");
 
@@ -221,15 +225,15 @@ TEST(SerialForm, EveryTruncationRaises) {
     ValueDocument document;
     document.root = document.addRecord(3);
     NodeIndex list = document.addArray(8);
-    document.append(document.root, list);
-    document.append(list, document.addText("x]y[z"));
-    document.append(list, document.addReal(-2.5));
-    document.append(list, document.addWhole(-123));
+    appendChild(document, document.root, list);
+    appendChild(document, list, document.addText("x]y[z"));
+    appendChild(document, list, document.addReal(-2.5));
+    appendChild(document, list, document.addWhole(-123));
     NodeIndex inner = document.addRecord(0);
-    document.append(list, inner);
-    document.append(inner, document.addArray(0));
-    document.append(document.root, list);
-    document.append(document.root, inner);
+    appendChild(document, list, inner);
+    appendChild(document, inner, document.addArray(0));
+    appendChild(document, document.root, list);
+    appendChild(document, document.root, inner);
     const std::string text = writeValue(document, -12);
     ASSERT_NO_THROW(readValue(text, -12));
 
@@ -265,7 +269,7 @@ TEST(SerialForm, NestingIsLimited) {
     NodeIndex innermost = document.root;
     for (int i = 0; i < maxValueDepth; ++i) {
         NodeIndex next = document.addArray(1);
-        document.append(innermost, next);
+        appendChild(document, innermost, next);
         innermost = next;
     }
     EXPECT_THROW(writeValue(document, 0), RuntimeError);

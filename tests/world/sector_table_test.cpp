@@ -50,8 +50,8 @@ TEST(SectorTableRecent, ReplacedSectorIsFoundNotTheOldOne) {
 }
 
 TEST(SectorTableRecent, SectorStoredAndLoadedBackIsFoundFresh) {
-    testing::TempDir temp;
-    auto level = testing::levelWith({}, temp.slash());
+    testing::TempStore temp;
+    auto level = testing::levelWith({}, temp.store());
     SectorTable& table = level->sectors;
     const SectorCoord c{-2, 3, 0};
     testing::addSector(table, c);
@@ -91,10 +91,10 @@ TEST(SectorTableRecent, FarEvictionForgetsEveryStoredSector) {
         {{0, min, min}, {{0, max, max}, {1, min, min}}, {{0, max - 1, min}, {0, min, min + 2}}},
     };
     for (const Case& c : cases) {
-        testing::TempDir temp;
+        testing::TempStore temp;
         std::vector<SectorCoord> all = c.kept;
         all.insert(all.end(), c.stored.begin(), c.stored.end());
-        auto level = testing::levelWith(all, temp.slash());
+        auto level = testing::levelWith(all, temp.store());
         SectorTable& table = level->sectors;
         evictFarSectors(table, c.centre);
         for (SectorCoord k : c.kept)

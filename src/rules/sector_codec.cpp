@@ -1,0 +1,414 @@
+#include "rules/sector_codec.h"
+
+#include "rules/sector_layout.h"
+#include "support/errors.h"
+#include "support/serial.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <optional>
+#include <vector>
+
+namespace dunvale {
+
+namespace {
+
+// ---- Sector to text --------------------------------------------------------
+
+// A plain sector's text is a little under this; one reservation covers most.
+constexpr size_t typicalSectorText = 24 << 10;
+
+// Room as the game makes its lists: a fixed start, at least the length.
+int32_t roomFor(size_t length, int32_t least) {
+    return static_cast<int32_t>(std::max<size_t>(length, static_cast<size_t>(least)));
+}
+
+// Writes a sector straight into the serialised value form, with the same
+// bytes the general form gives for the sector's value: arrays and records
+// are numbered in the order their forms begin, and nothing is shared, so no
+// back-reference is ever written.
+struct SectorWriter {
+    std::string tagText; // "[key]"
+    std::string out;     // sized ahead; `used` bytes are written
+    size_t used = 0;
+    int32_t nextObject = 0;
+
+    // Every piece below writes at most a tag and three numbers.
+    static constexpr size_t longestPiece = 80;
+
+    explicit SectorWriter(int32_t key)
+        : tagText(std::string("[").append(std::to_string(key)).append("]")) {
+        out.resize(typicalSectorText);
+    }
+
+    char* room() {
+        if (out.size() - used < longestPiece) out.resize(out.size() * 2);
+        return out.data() + used;
+    }
+
+    static char* bracketed(char* at, int32_t number) {
+        *at++ = '[';
+        at = std::to_chars(at, at + 11, number).ptr;
+        *at++ = ']';
+        return at;
+    }
+
+    char* tag(char letter) {
+        char* at = room();
+        at = std::copy(tagText.begin(), tagText.end(), at);
+        *at++ = letter;
+        return at;
+    }
+
+    void finish(char* at) { used = static_cast<size_t>(at - out.data()); }
+
+    char* recordHead(int32_t ordinal, int32_t fields) {
+        char* at = tag('U');
+        *at++ = '[';
+        at = bracketed(at, nextObject++);
+        at = bracketed(at, ordinal);
+        return bracketed(at, fields);
+    }
+
+    // Followed by exactly `fields` values and end().
+    void beginRecord(int32_t ordinal, int32_t fields) { finish(recordHead(ordinal, fields)); }
+
+    void beginArray(int32_t size) {
+        char* at = tag('A');
+        *at++ = '[';
+        at = bracketed(at, nextObject++);
+        finish(bracketed(at, size));
+    }
+
+    void end() {
+        char* at = room();
+        *at = ']';
+        finish(at + 1);
+    }
+
+    std::string take() {
+        out.resize(used);
+        return std::move(out);
+    }
+
+    // The form sector_layout.h describes a sector in.
+
+    template <typename Body> void record(int32_t fields, Body&& body) {
+        beginRecord(0, fields);
+        body();
+        end();
+    }
+
+    void whole(int32_t value) { finish(bracketed(tag('I'), value)); }
+    void square(int32_t value) { whole(value); }
+
+    // Most records of a sector are choices: each is written in one piece.
+    template <typename Enum> void choice(Enum value, int32_t /*count*/) {
+        char* at = recordHead(static_cast<int32_t>(value), 0);
+        *at = ']';
+        finish(at + 1);
+    }
+
+    template <typename T, typename Body> void optional(const std::optional<T>& value, Body&& body) {
+        if (!value) {
+            beginRecord(0, 0);
+        } else {
+            beginRecord(1, 1);
+            body(*value);
+        }
+        end();
+    }
+
+    template <typename T, size_t N, typename Body>
+    void fixedArray(const std::array<T, N>& values, Body&& body) {
+        beginArray(static_cast<int32_t>(N));
+        for (const T& value : values)
+            body(value);
+        end();
+    }
+
+    template <typename T, typename Body>
+    void list(const std::vector<T>& values, int32_t room, size_t /*most*/, Body&& body) {
+        beginArray(roomFor(values.size(), room));
+        for (const T& value : values)
+            body(value);
+        end();
+    }
+};
+
+// ---- Value to sector -------------------------------------------------------
+
+// Reads a document of the general form as a Sector, checking every shape.
+// Each value taken is counted: back-references may share parts of a
+// document, but never expand it beyond the values it holds.
+struct DocumentReader {
+    const ValueDocument& document;
+    size_t visits = 0;
+    // The next value of the record or array being read. A record's fields
+    // and a fixed array's elements are counted before they are read, and a
+    // list reads as many as it holds, so this never runs past the last.
+    const NodeIndex* next = nullptr;
+
+    [[noreturn]] static void mismatch() {
+        raiseError("Invalid value to unmarshall", errorCode::invalidUnmarshall);
+    }
+
+    const ValueNode& take() {
+        if (++visits > document.nodes.size()) mismatch();
+        return document.at(*next++);
+    }
+
+    // body() reads the fields or elements of `node`.
+    template <typename Body> void inside(const ValueNode& node, Body&& body) {
+        const NodeIndex* const outerNext = next;
+        next = node.children.data();
+        body();
+        next = outerNext;
+    }
+
+    template <typename Body> void record(int32_t fields, Body&& body) {
+        const ValueNode& node = take();
+        if (node.kind != ValueKind::Record || node.ordinal != 0 ||
+            node.children.size() != static_cast<size_t>(fields))
+            mismatch();
+        inside(node, body);
+    }
+
+    void whole(int32_t& value) {
+        const ValueNode& node = take();
+        if (node.kind != ValueKind::Whole) mismatch();
+        value = node.whole;
+    }
+
+    void square(int32_t& value) {
+        whole(value);
+        if (value < 0 || value >= sectorSize) mismatch();
+    }
+
+    // The general reader refuses negative ordinals itself.
+    template <typename Enum> void choice(Enum& value, int32_t count) {
+        const ValueNode& node = take();
+        if (node.kind != ValueKind::Record || node.ordinal >= count || !node.children.empty())
+            mismatch();
+        value = static_cast<Enum>(node.ordinal);
+    }
+
+    template <typename T, typename Body> void optional(std::optional<T>& value, Body&& body) {
+        const ValueNode& node = take();
+        if (node.kind != ValueKind::Record) mismatch();
+        if (node.ordinal == 0 && node.children.empty()) {
+            value.reset();
+            return;
+        }
+        if (node.ordinal != 1 || node.children.size() != 1) mismatch();
+        T& present = value.emplace();
+        inside(node, [&] { body(present); });
+    }
+
+    template <typename T, size_t N, typename Body>
+    void fixedArray(std::array<T, N>& values, Body&& body) {
+        const ValueNode& node = take();
+        if (node.kind != ValueKind::Array || node.children.size() != N) mismatch();
+        inside(node, [&] {
+            for (T& value : values)
+                body(value);
+        });
+    }
+
+    template <typename T, typename Body>
+    void list(std::vector<T>& values, int32_t /*room*/, size_t most, Body&& body) {
+        const ValueNode& node = take();
+        if (node.kind != ValueKind::Array || node.children.size() > most) mismatch();
+        inside(node, [&] {
+            for (size_t i = 0; i < node.children.size(); ++i)
+                body(values.emplace_back());
+        });
+    }
+};
+
+// ---- Written text to sector ------------------------------------------------
+
+// Records and arrays nest seven deep in a sector, well within the general
+// reader's bound, so the direct reader needs no depth check of its own.
+static_assert(maxValueDepth >= 7);
+
+// Reads the text SectorWriter writes straight into a Sector, element by
+// element in the writer's order, without building a ValueDocument. At the
+// first thing the writer would not have written it gives up, and the general
+// reader decides instead; so it reads nothing the general reader would not
+// read as the same sector, and every error stays the general reader's.
+struct WrittenSectorReader {
+    const char* at;         // the next byte to read
+    const char* const last; // past the text
+    std::string tagText;    // "[key]", the only way the writer writes the key
+    int32_t nextObject = 0;
+    bool gaveUp = false;
+
+    WrittenSectorReader(std::string_view text, int32_t key)
+        : at(text.data()), last(text.data() + text.size()),
+          tagText(std::string("[").append(std::to_string(key)).append("]")) {}
+
+    // Nothing more is read: every later step fails at once and every loop
+    // over elements ends.
+    void giveUp() {
+        gaveUp = true;
+        at = last;
+    }
+
+    bool next(char c) const { return at != last && *at == c; }
+
+    void expect(char c) {
+        if (next(c))
+            ++at;
+        else
+            giveUp();
+    }
+
+    // Taken as the general reader takes it, with the same value.
+    int32_t number() {
+        const ScannedNumber scanned = scanBracketedNumber(at, last);
+        if (!scanned.read) {
+            giveUp();
+            return 0;
+        }
+        at = scanned.stop;
+        return scanned.value;
+    }
+
+    // The key is a few bytes: compared here, byte by byte, rather than by a
+    // call to compare memory.
+    void tag(char letter) {
+        const size_t length = tagText.size();
+        if (static_cast<size_t>(last - at) <= length || at[length] != letter) return giveUp();
+        for (size_t i = 0; i < length; ++i)
+            if (at[i] != tagText[i]) return giveUp();
+        at += length + 1;
+    }
+
+    // Arrays and records are numbered in the order their forms begin.
+    void objectNumber() {
+        if (number() != nextObject++) giveUp();
+    }
+
+    struct RecordHead {
+        int32_t ordinal = 0;
+        int32_t fields = 0;
+    };
+
+    RecordHead beginRecord() {
+        tag('U');
+        expect('[');
+        objectNumber();
+        RecordHead head;
+        head.ordinal = number();
+        head.fields = number();
+        return head;
+    }
+
+    // The room written ahead of the elements reserves nothing here: it is
+    // only read, and refused when negative, as the general reader does.
+    void beginArray() {
+        tag('A');
+        expect('[');
+        objectNumber();
+        if (number() < 0) giveUp();
+    }
+
+    void end() { expect(']'); }
+
+    // The form sector_layout.h describes a sector in.
+
+    template <typename Body> void record(int32_t fields, Body&& body) {
+        RecordHead head = beginRecord();
+        if (head.ordinal != 0 || head.fields != fields) giveUp();
+        body();
+        end();
+    }
+
+    void whole(int32_t& value) {
+        tag('I');
+        value = number();
+    }
+
+    void square(int32_t& value) {
+        whole(value);
+        if (value < 0 || value >= sectorSize) giveUp();
+    }
+
+    template <typename Enum> void choice(Enum& value, int32_t count) {
+        RecordHead head = beginRecord();
+        if (head.ordinal < 0 || head.ordinal >= count || head.fields != 0) giveUp();
+        end();
+        value = static_cast<Enum>(head.ordinal);
+    }
+
+    template <typename T, typename Body> void optional(std::optional<T>& value, Body&& body) {
+        RecordHead head = beginRecord();
+        if (head.ordinal == 0 && head.fields == 0) {
+            value.reset();
+        } else {
+            if (head.ordinal != 1 || head.fields != 1) giveUp();
+            body(value.emplace());
+        }
+        end();
+    }
+
+    template <typename T, size_t N, typename Body>
+    void fixedArray(std::array<T, N>& values, Body&& body) {
+        beginArray();
+        for (T& value : values)
+            body(value);
+        end();
+    }
+
+    // Elements follow until the array's "]"; a list already `most` long
+    // takes no more.
+    template <typename T, typename Body>
+    void list(std::vector<T>& values, int32_t /*room*/, size_t most, Body&& body) {
+        beginArray();
+        while (!gaveUp && !next(']')) {
+            if (values.size() >= most) {
+                giveUp();
+                break;
+            }
+            body(values.emplace_back());
+        }
+        end();
+    }
+};
+
+} // namespace
+
+std::string encodeSector(const Sector& sector, int32_t key) {
+    SectorWriter writer(key);
+    layout(writer, sector);
+    return writer.take();
+}
+
+std::unique_ptr<Sector> decodeSector(std::string_view text, int32_t key) {
+    if (std::unique_ptr<Sector> sector = decodeWrittenSector(text, key)) return sector;
+    return decodeSectorValue(text, key);
+}
+
+std::unique_ptr<Sector> decodeWrittenSector(std::string_view text, int32_t key) {
+    // The general reader refuses an oversized text before reading any of it.
+    if (text.size() > maxValueText) return nullptr;
+    WrittenSectorReader reader(text, key);
+    auto sector = std::make_unique<Sector>();
+    // Like readValue, stops after the one value: text after it is not read.
+    layout(reader, *sector);
+    if (reader.gaveUp) return nullptr;
+    return sector;
+}
+
+std::unique_ptr<Sector> decodeSectorValue(std::string_view text, int32_t key) {
+    ValueDocument document = readValue(text, key);
+    DocumentReader reader{document};
+    reader.next = &document.root;
+    auto sector = std::make_unique<Sector>();
+    layout(reader, *sector);
+    return sector;
+}
+
+} // namespace dunvale
