@@ -18,79 +18,105 @@
 
 namespace {
 
+struct SoakOptions {
+    int seeds = 20;
+    int keys = 5000;
+    int firstSeed = 1;
+    long maxRssMib = 0;
+    std::string parent = "/tmp";
+};
+
+struct SoakTotals {
+    int64_t turns = 0;
+    int64_t sectorChanges = 0;
+    int64_t keysRead = 0;
+    int reports = 0;
+    double seconds = 0;
+};
+
 long peakRssKib() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    int seeds = 20;
-    int keys = 5000;
-    int firstSeed = 1;
-    long maxRssMib = 0;
-    std::string parent = "/tmp";
+// False on an unknown option.
+bool parseOptions(int argc, char** argv, SoakOptions& options) {
     for (int i = 1; i + 1 < argc; i += 2) {
-        std::string arg = argv[i];
-        long value = std::strtol(argv[i + 1], nullptr, 10);
+        const std::string arg = argv[i];
+        const long value = std::strtol(argv[i + 1], nullptr, 10);
         if (arg == "--seeds")
-            seeds = static_cast<int>(value);
+            options.seeds = static_cast<int>(value);
         else if (arg == "--keys")
-            keys = static_cast<int>(value);
+            options.keys = static_cast<int>(value);
         else if (arg == "--first-seed")
-            firstSeed = static_cast<int>(value);
+            options.firstSeed = static_cast<int>(value);
         else if (arg == "--max-rss-mib")
-            maxRssMib = value;
+            options.maxRssMib = value;
         else if (arg == "--dir")
-            parent = argv[i + 1];
-        else {
-            std::cerr << "usage: dunvale-soak [--seeds N] [--keys K] [--first-seed S] "
-                         "[--max-rss-mib M] [--dir D]\n";
-            return 2;
-        }
+            options.parent = argv[i + 1];
+        else
+            return false;
     }
-    std::string pattern = parent + "/dunvale-soak-XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) return 1;
-    setenv("HOME", pattern.c_str(), 1);
+    return true;
+}
 
-    int64_t turns = 0;
-    int64_t sectorChanges = 0;
-    int64_t keysRead = 0;
-    int reports = 0;
-    auto start = std::chrono::steady_clock::now();
-    for (int s = 0; s < seeds; ++s) {
+// Plays every seed's game in the home already set up, timing them all.
+SoakTotals playAll(const SoakOptions& soak) {
+    SoakTotals totals;
+    const auto start = std::chrono::steady_clock::now();
+    for (int s = 0; s < soak.seeds; ++s) {
         dunvale::ReplayOptions options;
-        options.seed = firstSeed + s;
-        options.keys = dunvale::randomKeys(static_cast<uint32_t>(options.seed), keys);
+        options.seed = soak.firstSeed + s;
+        options.keys = dunvale::randomKeys(static_cast<uint32_t>(options.seed), soak.keys);
         dunvale::ReplayStats stats;
         options.stats = &stats;
         dunvale::runReplay(options);
-        turns += stats.turns;
-        sectorChanges += stats.sectorChanges;
-        keysRead += stats.keysRead;
+        totals.turns += stats.turns;
+        totals.sectorChanges += stats.sectorChanges;
+        totals.keysRead += stats.keysRead;
         if (stats.reported) {
-            ++reports;
+            ++totals.reports;
             std::cout << "seed " << options.seed << " ended with a report:\n" << stats.report;
         }
     }
-    double seconds =
+    totals.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::filesystem::remove_all(pattern);
-    long rssMib = (peakRssKib() + 1023) / 1024;
-    std::printf("%-22s %12s\n", "games (seeds)", std::to_string(seeds).c_str());
-    std::printf("%-22s %12lld\n", "keys read", static_cast<long long>(keysRead));
-    std::printf("%-22s %12lld\n", "turns", static_cast<long long>(turns));
-    std::printf("%-22s %12lld\n", "sector changes", static_cast<long long>(sectorChanges));
-    std::printf("%-22s %12.2f\n", "seconds", seconds);
-    std::printf("%-22s %12.0f\n", "turns per second", turns / seconds);
-    std::printf("%-22s %12.0f\n", "sector changes per s", sectorChanges / seconds);
-    std::printf("%-22s %12ld\n", "peak memory (MiB)", rssMib);
-    std::printf("%-22s %12d\n", "error reports", reports);
-    if (reports > 0) return 1;
-    if (maxRssMib > 0 && rssMib > maxRssMib) {
-        std::printf("peak memory %ld MiB is over the bound of %ld MiB\n", rssMib, maxRssMib);
+    return totals;
+}
+
+void printTotals(const SoakOptions& soak, const SoakTotals& totals, long rssKib) {
+    std::printf("%-22s %12d\n", "games (seeds)", soak.seeds);
+    std::printf("%-22s %12lld\n", "keys read", static_cast<long long>(totals.keysRead));
+    std::printf("%-22s %12lld\n", "turns", static_cast<long long>(totals.turns));
+    std::printf("%-22s %12lld\n", "sector changes", static_cast<long long>(totals.sectorChanges));
+    std::printf("%-22s %12.2f\n", "seconds", totals.seconds);
+    std::printf("%-22s %12.0f\n", "turns per second", totals.turns / totals.seconds);
+    std::printf("%-22s %12.0f\n", "sector changes per s", totals.sectorChanges / totals.seconds);
+    std::printf("%-22s %12.1f\n", "peak memory (MiB)", rssKib / 1024.0);
+    std::printf("%-22s %12d\n", "error reports", totals.reports);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    SoakOptions soak;
+    if (!parseOptions(argc, argv, soak)) {
+        std::cerr << "usage: dunvale-soak [--seeds N] [--keys K] [--first-seed S] "
+                     "[--max-rss-mib M] [--dir D]\n";
+        return 2;
+    }
+    std::string home = soak.parent + "/dunvale-soak-XXXXXX";
+    if (mkdtemp(home.data()) == nullptr) return 1;
+    setenv("HOME", home.c_str(), 1);
+    const SoakTotals totals = playAll(soak);
+    std::filesystem::remove_all(home);
+    const long rssKib = peakRssKib();
+    printTotals(soak, totals, rssKib);
+    if (totals.reports > 0) return 1;
+    const long rssMib = (rssKib + 1023) / 1024;
+    if (soak.maxRssMib > 0 && rssMib > soak.maxRssMib) {
+        std::printf("peak memory %ld MiB is over the bound of %ld MiB\n", rssMib, soak.maxRssMib);
         return 1;
     }
     return 0;
