@@ -28,15 +28,24 @@ void seedRandom(int32_t seed) {
     g.far = 23;
 }
 
+namespace {
+
+// One step round the ring: cheaper than a remainder on every draw.
+int nextInRing(int index) {
+    return index == 54 ? 0 : index + 1;
+}
+
+} // namespace
+
 int32_t nextRandom() {
     RandomState& g = randomGenerator;
     int32_t sum = wrapAdd(g.ring[g.previous], g.ring[g.far]);
     int32_t r = sum % modulus;
     if (r < 0) r += modulus;
     g.ring[g.write] = r;
-    g.write = (g.write + 1) % 55;
-    g.previous = (g.previous + 1) % 55;
-    g.far = (g.far + 1) % 55;
+    g.write = nextInRing(g.write);
+    g.previous = nextInRing(g.previous);
+    g.far = nextInRing(g.far);
     return r;
 }
 
