@@ -9,7 +9,6 @@
 #include <charconv>
 #include <initializer_list>
 #include <optional>
-#include <ranges>
 #include <span>
 #include <string>
 #include <string_view>
@@ -129,10 +128,20 @@ PanelPlace* placeAt(int x) {
     return nullptr;
 }
 
-// The lines of the picture on one row, in the order they are written.
-auto linesOnRow(const PanelPicture& picture, int row) {
-    return picture.shown() |
-           std::views::filter([row](const PanelLine& line) { return line.row == row; });
+// The first of `lines` from `i` on that lies on `row`; the end when none.
+size_t nextOnRow(PictureRowSpan lines, size_t i, int row) {
+    while (i < lines.size() && lines[i].row != row)
+        ++i;
+    return i;
+}
+
+// Whether two pictures write the same lines, in the same order, on `row`.
+bool sameLinesOnRow(PictureRowSpan a, PictureRowSpan b, int row) {
+    size_t i = nextOnRow(a, 0, row);
+    size_t j = nextOnRow(b, 0, row);
+    for (; i < a.size() && j < b.size(); i = nextOnRow(a, i + 1, row), j = nextOnRow(b, j + 1, row))
+        if (!(a[i] == b[j])) return false;
+    return i == a.size() && j == b.size();
 }
 
 // Redraws only the rows whose lines changed: the box blanks a row's inside
@@ -144,10 +153,11 @@ bool redrawChangedRows(const PanelPicture& picture, const PanelPicture& before) 
             if (line.row <= panelTop || line.row >= panelBottom) return false;
     const PanelLook look = lookOf(picture.panel);
     for (int row = panelTop + 1; row < panelBottom; ++row) {
-        if (std::ranges::equal(linesOnRow(picture, row), linesOnRow(before, row))) continue;
+        if (sameLinesOnRow(picture.shown(), before.shown(), row)) continue;
         drawBoxRow(Brightness::Normal, look.colour, row, picture.x - 1, picture.x + 25);
-        for (const PanelLine& line : linesOnRow(picture, row))
-            writeText(line.brightness, line.colour, line.text, line.row, line.column);
+        for (const PanelLine& line : picture.shown())
+            if (line.row == row)
+                writeText(line.brightness, line.colour, line.text, line.row, line.column);
     }
     return true;
 }
