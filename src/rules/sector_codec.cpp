@@ -410,7 +410,8 @@ struct WrittenSectorReader {
 
 } // namespace
 
-std::string encodeSector(const Sector& sector, int32_t key) {
+// Flattened: the layout's many small steps are then one loop over the text.
+[[gnu::flatten]] std::string encodeSector(const Sector& sector, int32_t key) {
     SectorWriter writer(key);
     layout(writer, sector);
     return writer.take();
@@ -421,7 +422,7 @@ std::unique_ptr<Sector> decodeSector(std::string_view text, int32_t key) {
     return decodeSectorValue(text, key);
 }
 
-std::unique_ptr<Sector> decodeWrittenSector(std::string_view text, int32_t key) {
+[[gnu::flatten]] std::unique_ptr<Sector> decodeWrittenSector(std::string_view text, int32_t key) {
     // The general reader refuses an oversized text before reading any of it.
     if (text.size() > maxValueText) return nullptr;
     WrittenSectorReader reader(text, key);
