@@ -22,6 +22,18 @@ constexpr size_t typicalSectorText = 12 << 10;
 // is written is ever filled ahead of the writing.
 constexpr size_t textStep = 1 << 10;
 
+bool isDigitValue(int32_t value) {
+    return value >= 0 && value <= 9;
+}
+
+char digitChar(int32_t value) {
+    return static_cast<char>('0' + value);
+}
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
 // Room as the game makes its lists: a fixed start, at least the length.
 int32_t roomFor(size_t length, int32_t least) {
     return static_cast<int32_t>(std::max<size_t>(length, static_cast<size_t>(least)));
@@ -91,9 +103,16 @@ struct SectorWriter {
         *at++ = ']';
     }
 
+    // Ordinals and counts of fields are digits in a sector: "[0][4]" is
+    // written in one step.
     void recordHead(int32_t ordinal, int32_t fields) {
         tag(tags.record);
         objectNumber();
+        if (isDigitValue(ordinal) && isDigitValue(fields)) {
+            const char pair[] = {'[', digitChar(ordinal), ']', '[', digitChar(fields), ']'};
+            at = std::copy(std::begin(pair), std::end(pair), at);
+            return;
+        }
         bracketed(ordinal);
         bracketed(fields);
     }
@@ -328,10 +347,18 @@ struct WrittenSectorReader {
         int32_t fields = 0;
     };
 
+    // "[0][4]" as the writer writes it is read in one step.
     RecordHead beginRecord() {
         tag(tags.record);
         objectNumber();
         RecordHead head;
+        if (last - at >= 6 && at[0] == '[' && isDigit(at[1]) && at[2] == ']' && at[3] == '[' &&
+            isDigit(at[4]) && at[5] == ']') {
+            head.ordinal = at[1] - '0';
+            head.fields = at[4] - '0';
+            at += 6;
+            return head;
+        }
         head.ordinal = number();
         head.fields = number();
         return head;

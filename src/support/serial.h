@@ -158,6 +158,11 @@ struct CountedNumber {
 
     void countUp() {
         ++value;
+        // Nine times in ten only the last digit changes.
+        if (char& units = text.bytes[text.length - 2]; units != '9') {
+            ++units;
+            return;
+        }
         size_t digit = text.length - 2;
         for (; digit > 0 && text.bytes[digit] == '9'; --digit)
             text.bytes[digit] = '0';
