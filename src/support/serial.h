@@ -139,12 +139,16 @@ struct ShortText {
         return at + length;
     }
 
+    // A text of at most 8 bytes, as most are, is compared as one word.
     bool startsAt(const char* at) const {
         std::array<uint64_t, 2> read{};
         std::array<uint64_t, 2> expected{};
-        std::memcpy(read.data(), at, sizeof read);
+        std::memcpy(read.data(), at, sizeof read[0]);
         std::memcpy(expected.data(), bytes.data(), sizeof expected);
-        return (((read[0] ^ expected[0]) & mask[0]) | ((read[1] ^ expected[1]) & mask[1])) == 0;
+        if (((read[0] ^ expected[0]) & mask[0]) != 0) return false;
+        if (length <= sizeof read[0]) return true;
+        std::memcpy(&read[1], at + sizeof read[0], sizeof read[1]);
+        return ((read[1] ^ expected[1]) & mask[1]) == 0;
     }
 };
 
