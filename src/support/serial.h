@@ -106,7 +106,8 @@ inline ScannedNumber scanBracketedNumber(const char* p, const char* end) {
     q += negative ? 1 : 0;
     const char* const firstDigit = q;
     uint64_t value = 0;
-    for (unsigned digit; q != firstDigit + 10 && (digit = unsigned(*q) - '0') <= 9; ++q)
+    for (unsigned digit; q != firstDigit + 10 && (digit = static_cast<unsigned>(*q) - '0') <= 9;
+         ++q)
         value = value * 10 + digit;
     const uint64_t limit = negative ? uint64_t{1} << 31 : (uint64_t{1} << 31) - 1;
     if (q == firstDigit || *q != ']' || value > limit) return scanBracketedNumberCarefully(p, end);
@@ -116,7 +117,7 @@ inline ScannedNumber scanBracketedNumber(const char* p, const char* end) {
 
 // Up to 16 bytes that recur throughout a serialised text (a key's tag, an
 // object number), held so that they are written by one 16-byte copy and
-// compared as two masked words. Both need 16 bytes of room at `at`.
+// compared as one or two masked words. Both need 16 bytes of room at `at`.
 struct ShortText {
     std::array<char, 16> bytes{};
     size_t length = 0;
@@ -153,7 +154,8 @@ struct ShortText {
 };
 
 // Object numbers count up from 0 one at a time: "[n]" is kept as text and
-// counted up in place rather than written anew.
+// counted up in place rather than written anew. Fourteen digits fit, far
+// more objects than a text of maxValueText could hold.
 struct CountedNumber {
     ShortText text;
     int64_t value = 0;
