@@ -1,12 +1,11 @@
 #include "rules/sector_codec.h"
 
 #include "rules/sector_layout.h"
-#include "support/errors.h"
 #include "support/serial.h"
 
 #include <algorithm>
 #include <array>
-#include <charconv>
+#include <iterator>
 #include <optional>
 #include <vector>
 
@@ -16,105 +15,149 @@ namespace {
 
 // ---- Sector to text --------------------------------------------------------
 
-// A plain sector's text is a little under this; one reservation covers most.
-constexpr size_t typicalSectorText = 24 << 10;
+// A plain sector's text is about 8 KB; one reservation covers most.
+constexpr size_t typicalSectorText = 12 << 10;
+// The text is lengthened this much at a time, so that little more than what
+// is written is ever filled ahead of the writing.
+constexpr size_t textStep = 1 << 10;
+
+bool isDigitValue(int32_t value) {
+    return value >= 0 && value <= 9;
+}
+
+char digitChar(int32_t value) {
+    return static_cast<char>('0' + value);
+}
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Room as the game makes its lists: a fixed start, at least the length.
 int32_t roomFor(size_t length, int32_t least) {
     return static_cast<int32_t>(std::max<size_t>(length, static_cast<size_t>(least)));
 }
 
+// "[key]" and the letter of an element's kind, with the "[" that opens an
+// array or record: at most 15 bytes.
+ShortText keyTag(int32_t key, std::string_view letters) {
+    std::array<char, longestWhole> digits{};
+    ShortText tag;
+    tag.append("[");
+    tag.append(
+        {digits.data(), static_cast<size_t>(formatWhole(digits.data(), key) - digits.data())});
+    tag.append("]");
+    tag.append(letters);
+    return tag;
+}
+
+// The three tags an element of a sector starts with.
+struct SectorTags {
+    ShortText whole, array, record;
+    explicit SectorTags(int32_t key)
+        : whole(keyTag(key, "I")), array(keyTag(key, "A[")), record(keyTag(key, "U[")) {}
+};
+
 // Writes a sector straight into the serialised value form, with the same
 // bytes the general form gives for the sector's value: arrays and records
 // are numbered in the order their forms begin, and nothing is shared, so no
 // back-reference is ever written.
 struct SectorWriter {
-    std::string tagText; // "[key]"
-    std::string out;     // sized ahead; `used` bytes are written
-    size_t used = 0;
-    int32_t nextObject = 0;
+    SectorTags tags;
+    std::string out;       // its size is the room written into so far
+    char* at = nullptr;    // the next byte to write
+    char* limit = nullptr; // the end of the room
+    CountedNumber nextObject;
 
-    // Every piece below writes at most a tag and three numbers.
-    static constexpr size_t longestPiece = 80;
+    // Every piece below writes at most a tag, an object number (both copied
+    // as 16 bytes) and two numbers.
+    static constexpr ptrdiff_t longestPiece = 16 + 16 + 2 * (longestWhole + 2) + 1;
 
-    explicit SectorWriter(int32_t key)
-        : tagText(std::string("[").append(std::to_string(key)).append("]")) {
-        out.resize(typicalSectorText);
+    explicit SectorWriter(int32_t key) : tags(key) {
+        out.reserve(typicalSectorText);
+        lengthen();
     }
 
-    char* room() {
-        if (out.size() - used < longestPiece) out.resize(out.size() * 2);
-        return out.data() + used;
+    void lengthen() {
+        const size_t used = at == nullptr ? 0 : static_cast<size_t>(at - out.data());
+        out.resize(out.size() + textStep);
+        at = out.data() + used;
+        limit = out.data() + out.size();
     }
 
-    static char* bracketed(char* at, int32_t number) {
+    // Room for one piece, then its tag.
+    void tag(const ShortText& tag) {
+        if (limit - at < longestPiece) lengthen();
+        at = tag.writeAt(at);
+    }
+
+    void objectNumber() {
+        at = nextObject.text.writeAt(at);
+        nextObject.countUp();
+    }
+
+    void bracketed(int32_t number) {
         *at++ = '[';
-        at = std::to_chars(at, at + 11, number).ptr;
+        at = formatWhole(at, number);
         *at++ = ']';
-        return at;
     }
 
-    char* tag(char letter) {
-        char* at = room();
-        at = std::copy(tagText.begin(), tagText.end(), at);
-        *at++ = letter;
-        return at;
+    // Ordinals and counts of fields are digits in a sector: "[0][4]" is
+    // written in one step.
+    void recordHead(int32_t ordinal, int32_t fields) {
+        tag(tags.record);
+        objectNumber();
+        if (isDigitValue(ordinal) && isDigitValue(fields)) {
+            const char pair[] = {'[', digitChar(ordinal), ']', '[', digitChar(fields), ']'};
+            at = std::copy(std::begin(pair), std::end(pair), at);
+            return;
+        }
+        bracketed(ordinal);
+        bracketed(fields);
     }
-
-    void finish(char* at) { used = static_cast<size_t>(at - out.data()); }
-
-    char* recordHead(int32_t ordinal, int32_t fields) {
-        char* at = tag('U');
-        *at++ = '[';
-        at = bracketed(at, nextObject++);
-        at = bracketed(at, ordinal);
-        return bracketed(at, fields);
-    }
-
-    // Followed by exactly `fields` values and end().
-    void beginRecord(int32_t ordinal, int32_t fields) { finish(recordHead(ordinal, fields)); }
 
     void beginArray(int32_t size) {
-        char* at = tag('A');
-        *at++ = '[';
-        at = bracketed(at, nextObject++);
-        finish(bracketed(at, size));
+        tag(tags.array);
+        objectNumber();
+        bracketed(size);
     }
 
+    // A piece of its own: the room for it was made by the last tag or is
+    // made here.
     void end() {
-        char* at = room();
-        *at = ']';
-        finish(at + 1);
+        if (at == limit) lengthen();
+        *at++ = ']';
     }
 
     std::string take() {
-        out.resize(used);
+        out.resize(static_cast<size_t>(at - out.data()));
         return std::move(out);
     }
 
     // The form sector_layout.h describes a sector in.
 
     template <typename Body> void record(int32_t fields, Body&& body) {
-        beginRecord(0, fields);
+        recordHead(0, fields);
         body();
         end();
     }
 
-    void whole(int32_t value) { finish(bracketed(tag('I'), value)); }
+    void whole(int32_t value) {
+        tag(tags.whole);
+        bracketed(value);
+    }
     void square(int32_t value) { whole(value); }
 
-    // Most records of a sector are choices: each is written in one piece.
     template <typename Enum> void choice(Enum value, int32_t /*count*/) {
-        char* at = recordHead(static_cast<int32_t>(value), 0);
-        *at = ']';
-        finish(at + 1);
+        recordHead(static_cast<int32_t>(value), 0);
+        *at++ = ']';
     }
 
     template <typename T, typename Body> void optional(const std::optional<T>& value, Body&& body) {
         if (!value) {
-            beginRecord(0, 0);
+            recordHead(0, 0);
         } else {
-            beginRecord(1, 1);
+            recordHead(1, 1);
             body(*value);
         }
         end();
@@ -137,96 +180,6 @@ struct SectorWriter {
     }
 };
 
-// ---- Value to sector -------------------------------------------------------
-
-// Reads a document of the general form as a Sector, checking every shape.
-// Each value taken is counted: back-references may share parts of a
-// document, but never expand it beyond the values it holds.
-struct DocumentReader {
-    const ValueDocument& document;
-    size_t visits = 0;
-    // The next value of the record or array being read. A record's fields
-    // and a fixed array's elements are counted before they are read, and a
-    // list reads as many as it holds, so this never runs past the last.
-    const NodeIndex* next = nullptr;
-
-    [[noreturn]] static void mismatch() {
-        raiseError("Invalid value to unmarshall", errorCode::invalidUnmarshall);
-    }
-
-    const ValueNode& take() {
-        if (++visits > document.nodes.size()) mismatch();
-        return document.at(*next++);
-    }
-
-    // body() reads the fields or elements of `node`.
-    template <typename Body> void inside(const ValueNode& node, Body&& body) {
-        const NodeIndex* const outerNext = next;
-        next = node.children.data();
-        body();
-        next = outerNext;
-    }
-
-    template <typename Body> void record(int32_t fields, Body&& body) {
-        const ValueNode& node = take();
-        if (node.kind != ValueKind::Record || node.ordinal != 0 ||
-            node.children.size() != static_cast<size_t>(fields))
-            mismatch();
-        inside(node, body);
-    }
-
-    void whole(int32_t& value) {
-        const ValueNode& node = take();
-        if (node.kind != ValueKind::Whole) mismatch();
-        value = node.whole;
-    }
-
-    void square(int32_t& value) {
-        whole(value);
-        if (value < 0 || value >= sectorSize) mismatch();
-    }
-
-    // The general reader refuses negative ordinals itself.
-    template <typename Enum> void choice(Enum& value, int32_t count) {
-        const ValueNode& node = take();
-        if (node.kind != ValueKind::Record || node.ordinal >= count || !node.children.empty())
-            mismatch();
-        value = static_cast<Enum>(node.ordinal);
-    }
-
-    template <typename T, typename Body> void optional(std::optional<T>& value, Body&& body) {
-        const ValueNode& node = take();
-        if (node.kind != ValueKind::Record) mismatch();
-        if (node.ordinal == 0 && node.children.empty()) {
-            value.reset();
-            return;
-        }
-        if (node.ordinal != 1 || node.children.size() != 1) mismatch();
-        T& present = value.emplace();
-        inside(node, [&] { body(present); });
-    }
-
-    template <typename T, size_t N, typename Body>
-    void fixedArray(std::array<T, N>& values, Body&& body) {
-        const ValueNode& node = take();
-        if (node.kind != ValueKind::Array || node.children.size() != N) mismatch();
-        inside(node, [&] {
-            for (T& value : values)
-                body(value);
-        });
-    }
-
-    template <typename T, typename Body>
-    void list(std::vector<T>& values, int32_t /*room*/, size_t most, Body&& body) {
-        const ValueNode& node = take();
-        if (node.kind != ValueKind::Array || node.children.size() > most) mismatch();
-        inside(node, [&] {
-            for (size_t i = 0; i < node.children.size(); ++i)
-                body(values.emplace_back());
-        });
-    }
-};
-
 // ---- Written text to sector ------------------------------------------------
 
 // Records and arrays nest seven deep in a sector, well within the general
@@ -241,13 +194,12 @@ static_assert(maxValueDepth >= 7);
 struct WrittenSectorReader {
     const char* at;         // the next byte to read
     const char* const last; // past the text
-    std::string tagText;    // "[key]", the only way the writer writes the key
-    int32_t nextObject = 0;
+    SectorTags tags;        // the only way the writer writes the key
+    CountedNumber nextObject;
     bool gaveUp = false;
 
     WrittenSectorReader(std::string_view text, int32_t key)
-        : at(text.data()), last(text.data() + text.size()),
-          tagText(std::string("[").append(std::to_string(key)).append("]")) {}
+        : at(text.data()), last(text.data() + text.size()), tags(key) {}
 
     // Nothing more is read: every later step fails at once and every loop
     // over elements ends.
@@ -276,19 +228,27 @@ struct WrittenSectorReader {
         return scanned.value;
     }
 
-    // The key is a few bytes: compared here, byte by byte, rather than by a
-    // call to compare memory.
-    void tag(char letter) {
-        const size_t length = tagText.size();
-        if (static_cast<size_t>(last - at) <= length || at[length] != letter) return giveUp();
-        for (size_t i = 0; i < length; ++i)
-            if (at[i] != tagText[i]) return giveUp();
-        at += length + 1;
+    // As written, in one comparison where 16 bytes are left to read.
+    bool read(const ShortText& text) {
+        if (last - at >= static_cast<ptrdiff_t>(text.bytes.size())) {
+            if (!text.startsAt(at)) return false;
+        } else if (static_cast<size_t>(last - at) < text.length ||
+                   !std::equal(at, at + text.length, text.bytes.begin())) {
+            return false;
+        }
+        at += text.length;
+        return true;
     }
 
-    // Arrays and records are numbered in the order their forms begin.
+    void tag(const ShortText& tag) {
+        if (!read(tag)) giveUp();
+    }
+
+    // Arrays and records are numbered in the order their forms begin; a
+    // number written otherwise ("[007]") is read as a number.
     void objectNumber() {
-        if (number() != nextObject++) giveUp();
+        if (!read(nextObject.text) && number() != nextObject.value) giveUp();
+        nextObject.countUp();
     }
 
     struct RecordHead {
@@ -296,11 +256,18 @@ struct WrittenSectorReader {
         int32_t fields = 0;
     };
 
+    // "[0][4]" as the writer writes it is read in one step.
     RecordHead beginRecord() {
-        tag('U');
-        expect('[');
+        tag(tags.record);
         objectNumber();
         RecordHead head;
+        if (last - at >= 6 && at[0] == '[' && isDigit(at[1]) && at[2] == ']' && at[3] == '[' &&
+            isDigit(at[4]) && at[5] == ']') {
+            head.ordinal = at[1] - '0';
+            head.fields = at[4] - '0';
+            at += 6;
+            return head;
+        }
         head.ordinal = number();
         head.fields = number();
         return head;
@@ -309,8 +276,7 @@ struct WrittenSectorReader {
     // The room written ahead of the elements reserves nothing here: it is
     // only read, and refused when negative, as the general reader does.
     void beginArray() {
-        tag('A');
-        expect('[');
+        tag(tags.array);
         objectNumber();
         if (number() < 0) giveUp();
     }
@@ -327,7 +293,7 @@ struct WrittenSectorReader {
     }
 
     void whole(int32_t& value) {
-        tag('I');
+        tag(tags.whole);
         value = number();
     }
 
@@ -380,7 +346,8 @@ struct WrittenSectorReader {
 
 } // namespace
 
-std::string encodeSector(const Sector& sector, int32_t key) {
+// Flattened: the layout's many small steps are then one loop over the text.
+[[gnu::flatten]] std::string encodeSector(const Sector& sector, int32_t key) {
     SectorWriter writer(key);
     layout(writer, sector);
     return writer.take();
@@ -391,7 +358,7 @@ std::unique_ptr<Sector> decodeSector(std::string_view text, int32_t key) {
     return decodeSectorValue(text, key);
 }
 
-std::unique_ptr<Sector> decodeWrittenSector(std::string_view text, int32_t key) {
+[[gnu::flatten]] std::unique_ptr<Sector> decodeWrittenSector(std::string_view text, int32_t key) {
     // The general reader refuses an oversized text before reading any of it.
     if (text.size() > maxValueText) return nullptr;
     WrittenSectorReader reader(text, key);
@@ -399,15 +366,6 @@ std::unique_ptr<Sector> decodeWrittenSector(std::string_view text, int32_t key) 
     // Like readValue, stops after the one value: text after it is not read.
     layout(reader, *sector);
     if (reader.gaveUp) return nullptr;
-    return sector;
-}
-
-std::unique_ptr<Sector> decodeSectorValue(std::string_view text, int32_t key) {
-    ValueDocument document = readValue(text, key);
-    DocumentReader reader{document};
-    reader.next = &document.root;
-    auto sector = std::make_unique<Sector>();
-    layout(reader, *sector);
     return sector;
 }
 

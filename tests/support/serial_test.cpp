@@ -59,6 +59,43 @@ TEST(SerialForm, WholeNumbers) {
     }
 }
 
+// Numbers are written as std::to_string writes them and object numbers
+// counted up in place; both read back, whether the text goes on (read
+// quickly) or ends at the number (read carefully). Forms the quick reading
+// leaves to the careful one read as the careful one reads them.
+TEST(SerialForm, WholeNumbersWrittenAndScanned) {
+    auto scan = [](const std::string& text) {
+        return scanBracketedNumber(text.data(), text.data() + text.size());
+    };
+    const std::string more(16, ']');
+    for (int32_t value :
+         {INT32_MIN, INT32_MIN + 1, -10000, -9999, -100, -99,   -10,   -9,       -1, 0, 1, 9, 10,
+          99,        100,           999,    1000,  9999, 10000, 99999, INT32_MAX}) {
+        char buffer[longestWhole];
+        const std::string written(buffer, formatWhole(buffer, value));
+        EXPECT_EQ(written, std::to_string(value));
+        for (const std::string& text : {"[" + written + "]", "[" + written + "]" + more}) {
+            const ScannedNumber scanned = scan(text);
+            EXPECT_TRUE(scanned.read && scanned.value == value) << text;
+            EXPECT_EQ(scanned.stop - text.data(), static_cast<ptrdiff_t>(written.size() + 2));
+        }
+    }
+    for (const char* odd : {"[00000000007]", "[-0000000000]", "[2147483648]", "[-2147483649]",
+                            "[99999999999]", "[12x]", "[-]", "[]", "[7-"}) {
+        const std::string text = odd + more;
+        const ScannedNumber quick = scan(text);
+        const ScannedNumber careful =
+            scanBracketedNumberCarefully(text.data(), text.data() + text.size());
+        EXPECT_TRUE(quick.read == careful.read && quick.value == careful.value &&
+                    quick.stop == careful.stop)
+            << odd;
+    }
+    CountedNumber counted;
+    for (int32_t value = 0; value <= 10001; counted.countUp(), ++value)
+        ASSERT_EQ(std::string(counted.text.bytes.data(), counted.text.length),
+                  "[" + std::to_string(value) + "]");
+}
+
 TEST(SerialForm, PresentOptionalValue) {
     ValueDocument document;
     document.root = document.addRecord(1);
