@@ -14,6 +14,8 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -153,14 +155,12 @@ bool mayEnterCell(SectorTable& table, const Cell& cell, const Position& t, bool 
     return groundAllows(cell.terrain, flying, undead) && !occupied;
 }
 
-// What a move needs besides the rules: where the creature and the player
-// stand, and the creature's own sector among those around the player.
+// What a move needs besides the rules: where the creature stands, and its
+// own sector among those around the player.
 struct MoveSite {
     Position from;
     SectorStep home;
     NearbySector* own = nullptr;
-    bool playerHere = false;
-    bool mayRise = false;
 };
 
 MoveSite siteOf(CreaturePass& pass, const Position& from) {
@@ -168,7 +168,6 @@ MoveSite siteOf(CreaturePass& pass, const Position& from) {
     site.from = from;
     site.home = pass.nearby.stepTo(from.sector);
     site.own = pass.nearby.at(site.home);
-    site.playerHere = from.sector == pass.player.position.sector;
     return site;
 }
 
@@ -179,19 +178,24 @@ const Cell& cellOf(CreaturePass& pass, const MoveSite& site) {
     return cellAt(pass.level.sectors, p);
 }
 
-// What a move tests every candidate square against: the rules of the
-// creature's kind, and its trail.
+// What a move tests every square against: the rules of the creature's kind,
+// and its trail.
 struct MoveTest {
     bool flying = false;
     bool undead = false;
     bool wraith = false;
-    // groundAllows by terrain ordinal, for this kind.
-    std::array<bool, 6> ground{};
-    bool followTrail = false;
-    int32_t startSeen = 0;
+    // groundAllows by terrain ordinal, one bit each, for this kind.
+    uint32_t ground = 0;
+    // Elevations, one bit each for -3 to 3, that need a closer look: the
+    // openings to other levels, and for a wraith everything not level.
+    uint32_t unusual = 0;
+    // The trail keeps a creature on squares seen at least as recently as its
+    // own; without one, every square is recent enough.
+    int32_t startSeen = std::numeric_limits<int32_t>::min();
 };
 
 constexpr size_t creatureKinds = 7;
+constexpr uint32_t terrainKinds = 6;
 
 // The rules of every kind, worked out once.
 const std::array<MoveTest, creatureKinds>& kindRules() {
@@ -203,9 +207,11 @@ const std::array<MoveTest, creatureKinds>& kindRules() {
             test.flying = flags.flying;
             test.undead = flags.undead;
             test.wraith = static_cast<CreatureKind>(kind) == CreatureKind::Wraith;
-            for (size_t terrain = 0; terrain < test.ground.size(); ++terrain)
-                test.ground[terrain] =
-                    groundAllows(static_cast<Terrain>(terrain), flags.flying, flags.undead);
+            for (uint32_t terrain = 0; terrain < terrainKinds; ++terrain)
+                if (test.wraith ||
+                    groundAllows(static_cast<Terrain>(terrain), flags.flying, flags.undead))
+                    test.ground |= 1u << terrain;
+            test.unusual = test.wraith ? 0b1100011u : 0b1000001u;
         }
         return all;
     }();
@@ -217,72 +223,91 @@ MoveTest moveTestOf(CreaturePass& pass, const Creature& creature, const MoveSite
     const auto kind = static_cast<size_t>(creature.kind);
     if (kind >= creatureKinds) raiseMissingCase();
     MoveTest test = kindRules()[kind];
-    test.followTrail = trail && creature.position.sector.sz == pass.player.position.sector.sz;
-    if (trail) test.startSeen = cellOf(pass, site).lastSeen;
+    if (trail && creature.position.sector.sz == pass.player.position.sector.sz)
+        test.startSeen = cellOf(pass, site).lastSeen;
     return test;
 }
 
+// The squares a move looks at, one bit each, (dx + 1) * 3 + dy + 1: the
+// order of the bits is the order in which candidates are counted. The
+// middle bit stands for the square above, which a flyer below the player
+// may rise into.
+using SquareSet = uint32_t;
+constexpr int middleSquare = 4;
+constexpr std::array<int32_t, 9> squareDx{-1, -1, -1, 0, 0, 0, 1, 1, 1};
+constexpr std::array<int32_t, 9> squareDy{-1, 0, 1, -1, 0, 1, -1, 0, 1};
+
+SquareSet squaresIn(Range xs, Range ys) {
+    const SquareSet column = (2u << (ys.hi + 1)) - (1u << (ys.lo + 1));
+    SquareSet squares = 0;
+    for (int32_t dx = xs.lo; dx <= xs.hi; ++dx)
+        squares |= column << (3 * (dx + 1));
+    return squares;
+}
+
 // A square next to the creature's: its Cell (none when its sector is not
-// held in memory), whether a creature of its sector's list stands there, and
-// whether the player does.
+// held in memory), and whether a creature of its sector's list stands there.
+// The player never stands on one: a creature next to the player attacks
+// instead of moving, and one on the player's square does not count its own.
 struct Around {
     const Cell* cell = nullptr;
     bool occupied = false;
-    bool isPlayer = false;
 };
 
-// A square next to the creature's that lies in another sector: around the
-// player that sector is one among those already found; beyond them it is
-// looked up and its list searched.
-[[gnu::noinline]] Around aroundAcrossEdge(CreaturePass& pass, const Position& from, SectorStep home,
-                                          int32_t dx, int32_t dy) {
-    const int32_t movedX = from.x + dx;
-    const int32_t movedY = from.y + dy;
+// A square beyond the sectors around the player: looked up, and its list
+// searched.
+[[gnu::noinline]] Around aroundFarAway(CreaturePass& pass, const Position& t) {
+    const Sector* sector = sectorInMemory(pass.level.sectors, t.sector);
+    if (sector == nullptr) return {};
+    return {&sector->cells[t.x][t.y], creatureOnSquare(*sector, t)};
+}
+
+// A square next to the creature's that lies in another sector, or whose
+// creature stands in none of those around the player.
+Around aroundAcrossEdge(CreaturePass& pass, const MoveSite& site, int32_t dx, int32_t dy) {
+    const int32_t movedX = site.from.x + dx;
+    const int32_t movedY = site.from.y + dy;
     const int32_t stepX = movedX < 0 ? -1 : (movedX >= sectorSize ? 1 : 0);
     const int32_t stepY = movedY < 0 ? -1 : (movedY >= sectorSize ? 1 : 0);
     const int32_t x = movedX - stepX * sectorSize;
     const int32_t y = movedY - stepY * sectorSize;
-    const SectorStep step{home.x + stepX, home.y + stepY, home.z};
-    if (NearbySector* nearby = pass.nearby.at(step)) {
-        const Position& player = pass.player.position;
-        const bool playerSector = step.x == 0 && step.y == 0 && step.z == 0;
+    const SectorStep step{site.home.x + stepX, site.home.y + stepY, site.home.z};
+    if (const NearbySector* nearby = pass.nearby.at(step))
         return {&nearby->sector->cells[x][y],
-                nearby->counts[static_cast<size_t>(x * sectorSize + y)] != 0,
-                playerSector && player.x == x && player.y == y};
-    }
+                nearby->counts[static_cast<size_t>(x * sectorSize + y)] != 0};
     if (step.near()) return {};
-    const Position t = movePosition(from, dx, dy, 0);
-    const Sector* sector = sectorInMemory(pass.level.sectors, t.sector);
-    if (sector == nullptr) return {};
-    return {&sector->cells[t.x][t.y], creatureOnSquare(*sector, t), t == pass.player.position};
+    return aroundFarAway(pass, movePosition(site.from, dx, dy, 0));
 }
 
-// Whether the creature may step onto the square (dx, dy) from its own, whose
-// Cell is `cell`; `occupied` says whether a creature of that square's
-// sector's list stands there, `isPlayer` whether the player does.
-[[gnu::always_inline]] inline bool candidateFits(SectorTable& table, const MoveTest& test,
-                                                 const Cell& cell, bool occupied, bool isPlayer,
-                                                 const Position& from, int32_t dx, int32_t dy) {
+// squareFits for a square that is not level ground of a known kind.
+[[gnu::noinline]] bool unusualSquareFits(SectorTable& table, const MoveTest& test,
+                                         const Around& square, const Position& from, int32_t dx,
+                                         int32_t dy) {
+    const Cell& cell = *square.cell;
     const int32_t elevation = cell.elevation;
-    if (test.wraith) {
-        // Only level ground is offered, so the openings a wraith may pass
-        // (elevation 3 or -3) never count here.
-        return wrapAbs(elevation) <= 1 && !occupied && !isPlayer;
-    }
-    if (elevation == 3 || elevation == -3) [[unlikely]] {
+    // Only level ground is offered to a wraith, so the openings it may pass
+    // (elevation 3 or -3) never count here.
+    if (test.wraith) return wrapAbs(elevation) <= 1 && !square.occupied;
+    if (elevation == 3 || elevation == -3) {
         const Position t = movePosition(from, dx, dy, 0);
         if (!mayEnterThroughOpening(table, t, elevation, test.flying)) return false;
-    } else {
-        const auto terrain = static_cast<uint32_t>(cell.terrain);
-        const bool ground = terrain < test.ground.size()
-                                ? test.ground[terrain]
-                                : groundAllows(cell.terrain, test.flying, test.undead);
-        if (!ground || occupied) return false;
+    } else if (!groundAllows(cell.terrain, test.flying, test.undead) || square.occupied) {
+        return false;
     }
-    // The trail keeps a creature on squares seen at least as recently as its
-    // own.
-    if (test.followTrail) return test.startSeen <= cell.lastSeen;
-    return !isPlayer;
+    return test.startSeen <= cell.lastSeen;
+}
+
+// Whether the creature may step onto the square (dx, dy) from its own.
+[[gnu::always_inline]] inline bool squareFits(SectorTable& table, const MoveTest& test,
+                                              const Around& square, const Position& from,
+                                              int32_t dx, int32_t dy) {
+    const Cell& cell = *square.cell;
+    const uint32_t level = static_cast<uint32_t>(cell.elevation) + 3u; // 0..6 when -3..3
+    const auto terrain = static_cast<uint32_t>(cell.terrain);
+    if (level > 6 || terrain >= terrainKinds || ((test.unusual >> level) & 1u) != 0) [[unlikely]]
+        return unusualSquareFits(table, test, square, from, dx, dy);
+    return ((test.ground >> terrain) & 1u) != 0 && !square.occupied &&
+           test.startSeen <= cell.lastSeen;
 }
 
 // Flyers below the player may rise through a hole above them.
@@ -292,92 +317,67 @@ bool mayRise(CreaturePass& pass, const Position& from) {
     return above != nullptr && above->elevation == -3 && t != pass.player.position;
 }
 
-// At most the eight squares around and the one above, in the order of the
-// pick: (dx + 1) * 3 + dy + 1 for a square around, `rising` for the one above.
 struct Candidates {
-    static constexpr uint8_t rising = 9;
-    std::array<uint8_t, 10> squares;
+    SquareSet squares = 0;
     int32_t count = 0;
-    void add(int32_t dx, int32_t dy) {
-        squares[static_cast<size_t>(count++)] = static_cast<uint8_t>((dx + 1) * 3 + dy + 1);
-    }
-    void addRising() { squares[static_cast<size_t>(count++)] = rising; }
-    Position picked(const Position& from, int32_t pick) const {
-        const uint8_t square = squares[static_cast<size_t>(pick)];
-        if (square == rising) return movePosition(from, 0, 0, 1);
-        return movePosition(from, square / 3 - 1, square % 3 - 1, 0);
+    void add(int square) {
+        squares |= SquareSet{1} << square;
+        ++count;
     }
 };
 
-// The usual case: every square around lies in the creature's own sector, so
-// a square is two indices.
-void inlandCandidates(CreaturePass& pass, const MoveTest& test, const MoveSite& site, Range xs,
-                      Range ys, Candidates& out) {
+// Which of the squares the creature may move to, tested in the order they
+// are counted. A square of the creature's own sector is two indices.
+Candidates candidatesAmong(CreaturePass& pass, const MoveTest& test, const MoveSite& site,
+                           SquareSet squares) {
     SectorTable& table = pass.level.sectors;
-    const Position& player = pass.player.position;
-    const NearbySector& own = *site.own;
-    for (int32_t dx = xs.lo; dx <= xs.hi; ++dx) {
-        const int32_t x = site.from.x + dx;
-        const auto& cells = own.sector->cells[static_cast<size_t>(x)];
-        const uint16_t* counts = &own.counts[static_cast<size_t>(x * sectorSize)];
-        const bool playerColumn = site.playerHere && player.x == x;
-        for (int32_t dy = ys.lo; dy <= ys.hi; ++dy) {
-            if (dx == 0 && dy == 0) {
-                if (site.mayRise && mayRise(pass, site.from)) out.addRising();
-                continue;
-            }
-            const int32_t y = site.from.y + dy;
-            if (candidateFits(table, test, cells[static_cast<size_t>(y)], counts[y] != 0,
-                              playerColumn && player.y == y, site.from, dx, dy))
-                out.add(dx, dy);
+    const Position& from = site.from;
+    Candidates found;
+#pragma GCC unroll 9
+    for (int square = 0; square < 9; ++square) {
+        if (((squares >> square) & 1u) == 0) continue;
+        if (square == middleSquare) {
+            if (mayRise(pass, from)) found.add(square);
+            continue;
         }
+        const int32_t dx = squareDx[static_cast<size_t>(square)];
+        const int32_t dy = squareDy[static_cast<size_t>(square)];
+        const int32_t x = from.x + dx;
+        const int32_t y = from.y + dy;
+        Around around;
+        if (site.own != nullptr && static_cast<uint32_t>(x) < sectorSize &&
+            static_cast<uint32_t>(y) < sectorSize) {
+            around = {&site.own->sector->cells[x][y],
+                      site.own->counts[static_cast<size_t>(x * sectorSize + y)] != 0};
+        } else {
+            around = aroundAcrossEdge(pass, site, dx, dy);
+            if (around.cell == nullptr) continue;
+        }
+        if (squareFits(table, test, around, from, dx, dy)) found.add(square);
     }
+    return found;
 }
 
-// Near an edge some squares lie in other sectors.
-void edgeCandidates(CreaturePass& pass, const MoveTest& test, const MoveSite& site, Range xs,
-                    Range ys, Candidates& out) {
-    SectorTable& table = pass.level.sectors;
-    const Position& player = pass.player.position;
-    const NearbySector* own = site.own;
-    for (int32_t dx = xs.lo; dx <= xs.hi; ++dx) {
-        const int32_t x = site.from.x + dx;
-        for (int32_t dy = ys.lo; dy <= ys.hi; ++dy) {
-            if (dx == 0 && dy == 0) {
-                if (site.mayRise && mayRise(pass, site.from)) out.addRising();
-                continue;
-            }
-            const int32_t y = site.from.y + dy;
-            Around square;
-            if (own != nullptr && x >= 0 && x < sectorSize && y >= 0 && y < sectorSize)
-                square = {&own->sector->cells[x][y],
-                          own->counts[static_cast<size_t>(x * sectorSize + y)] != 0,
-                          site.playerHere && player.x == x && player.y == y};
-            else
-                square = aroundAcrossEdge(pass, site.from, site.home, dx, dy);
-            if (square.cell != nullptr && candidateFits(table, test, *square.cell, square.occupied,
-                                                        square.isPlayer, site.from, dx, dy))
-                out.add(dx, dy);
-        }
-    }
+// The square of the candidates counted `pick` from the first.
+Position pickedSquare(const Position& from, SquareSet squares, int32_t pick) {
+    for (int32_t skipped = 0; skipped < pick; ++skipped)
+        squares &= squares - 1;
+    const auto square = static_cast<size_t>(std::countr_zero(squares));
+    if (square == middleSquare) return movePosition(from, 0, 0, 1);
+    return movePosition(from, squareDx[square], squareDy[square], 0);
 }
 
-void moveCreature(CreaturePass& pass, Creature& creature, MoveSite site, Range xs, Range ys,
+void moveCreature(CreaturePass& pass, Creature& creature, const MoveSite& site, Range xs, Range ys,
                   bool trail) {
     const MoveTest test = moveTestOf(pass, creature, site, trail);
-    site.mayRise = test.flying && site.from.sector.sz < pass.player.position.sector.sz;
-    const Position& from = site.from;
-    const bool inland = site.own != nullptr && from.x > 0 && from.x < sectorSize - 1 &&
-                        from.y > 0 && from.y < sectorSize - 1;
-    Candidates candidates;
-    if (inland)
-        inlandCandidates(pass, test, site, xs, ys, candidates);
-    else
-        edgeCandidates(pass, test, site, xs, ys, candidates);
+    SquareSet squares = squaresIn(xs, ys);
+    if (!test.flying || site.from.sector.sz >= pass.player.position.sector.sz)
+        squares &= ~(SquareSet{1} << middleSquare);
+    const Candidates candidates = candidatesAmong(pass, test, site, squares);
     if (candidates.count == 0) return;
     int32_t pick = randomBelow(candidates.count);
-    const Position to = candidates.picked(from, pick);
-    relocate(pass, creature, from, to, site.own);
+    const Position to = pickedSquare(site.from, candidates.squares, pick);
+    relocate(pass, creature, site.from, to, site.own);
     creature.position = to;
 }
 
