@@ -326,12 +326,27 @@ struct Candidates {
     }
 };
 
+// The squares around (x, y) that lie in its own sector.
+SquareSet squaresInSector(int32_t x, int32_t y) {
+    const SquareSet rows = (y > 0 ? 1u : 0u) | 2u | (y < sectorSize - 1 ? 4u : 0u);
+    return (x > 0 ? rows : 0u) | (rows << 3) | (x < sectorSize - 1 ? rows << 6 : 0u);
+}
+
 // Which of the squares the creature may move to, tested in the order they
-// are counted. A square of the creature's own sector is two indices.
+// are counted. A square of the creature's own sector is found from its
+// column and count next to the creature's.
 Candidates candidatesAmong(CreaturePass& pass, const MoveTest& test, const MoveSite& site,
                            SquareSet squares) {
     SectorTable& table = pass.level.sectors;
     const Position& from = site.from;
+    SquareSet inSector = 0;
+    const std::array<Cell, sectorSize>* column = nullptr;
+    const uint16_t* counts = nullptr;
+    if (site.own != nullptr) {
+        inSector = squaresInSector(from.x, from.y);
+        column = &site.own->sector->cells[static_cast<size_t>(from.x)];
+        counts = &site.own->counts[static_cast<size_t>(from.x * sectorSize + from.y)];
+    }
     Candidates found;
 #pragma GCC unroll 9
     for (int square = 0; square < 9; ++square) {
@@ -342,13 +357,10 @@ Candidates candidatesAmong(CreaturePass& pass, const MoveTest& test, const MoveS
         }
         const int32_t dx = squareDx[static_cast<size_t>(square)];
         const int32_t dy = squareDy[static_cast<size_t>(square)];
-        const int32_t x = from.x + dx;
-        const int32_t y = from.y + dy;
         Around around;
-        if (site.own != nullptr && static_cast<uint32_t>(x) < sectorSize &&
-            static_cast<uint32_t>(y) < sectorSize) {
-            around = {&site.own->sector->cells[x][y],
-                      site.own->counts[static_cast<size_t>(x * sectorSize + y)] != 0};
+        if (((inSector >> square) & 1u) != 0) {
+            around = {&column[dx][static_cast<size_t>(from.y + dy)],
+                      counts[dx * sectorSize + dy] != 0};
         } else {
             around = aroundAcrossEdge(pass, site, dx, dy);
             if (around.cell == nullptr) continue;
