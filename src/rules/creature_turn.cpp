@@ -280,18 +280,17 @@ Around aroundAcrossEdge(CreaturePass& pass, const MoveSite& site, int32_t dx, in
 }
 
 // squareFits for a square that is not level ground of a known kind.
-[[gnu::noinline]] bool unusualSquareFits(SectorTable& table, const MoveTest& test,
-                                         const Around& square, const Position& from, int32_t dx,
+[[gnu::noinline]] bool unusualSquareFits(SectorTable& table, const MoveTest& test, const Cell& cell,
+                                         bool occupied, const Position& from, int32_t dx,
                                          int32_t dy) {
-    const Cell& cell = *square.cell;
     const int32_t elevation = cell.elevation;
     // Only level ground is offered to a wraith, so the openings it may pass
     // (elevation 3 or -3) never count here.
-    if (test.wraith) return wrapAbs(elevation) <= 1 && !square.occupied;
+    if (test.wraith) return wrapAbs(elevation) <= 1 && !occupied;
     if (elevation == 3 || elevation == -3) {
         const Position t = movePosition(from, dx, dy, 0);
         if (!mayEnterThroughOpening(table, t, elevation, test.flying)) return false;
-    } else if (!groundAllows(cell.terrain, test.flying, test.undead) || square.occupied) {
+    } else if (!groundAllows(cell.terrain, test.flying, test.undead) || occupied) {
         return false;
     }
     return test.startSeen <= cell.lastSeen;
@@ -299,15 +298,13 @@ Around aroundAcrossEdge(CreaturePass& pass, const MoveSite& site, int32_t dx, in
 
 // Whether the creature may step onto the square (dx, dy) from its own.
 [[gnu::always_inline]] inline bool squareFits(SectorTable& table, const MoveTest& test,
-                                              const Around& square, const Position& from,
+                                              const Cell& cell, bool occupied, const Position& from,
                                               int32_t dx, int32_t dy) {
-    const Cell& cell = *square.cell;
     const uint32_t level = static_cast<uint32_t>(cell.elevation) + 3u; // 0..6 when -3..3
     const auto terrain = static_cast<uint32_t>(cell.terrain);
     if (level > 6 || terrain >= terrainKinds || ((test.unusual >> level) & 1u) != 0) [[unlikely]]
-        return unusualSquareFits(table, test, square, from, dx, dy);
-    return ((test.ground >> terrain) & 1u) != 0 && !square.occupied &&
-           test.startSeen <= cell.lastSeen;
+        return unusualSquareFits(table, test, cell, occupied, from, dx, dy);
+    return ((test.ground >> terrain) & 1u) != 0 && !occupied && test.startSeen <= cell.lastSeen;
 }
 
 // Flyers below the player may rise through a hole above them.
@@ -357,15 +354,16 @@ Candidates candidatesAmong(CreaturePass& pass, const MoveTest& test, const MoveS
         }
         const int32_t dx = squareDx[static_cast<size_t>(square)];
         const int32_t dy = squareDy[static_cast<size_t>(square)];
-        Around around;
+        bool fits = false;
         if (((inSector >> square) & 1u) != 0) {
-            around = {&column[dx][static_cast<size_t>(from.y + dy)],
-                      counts[dx * sectorSize + dy] != 0};
+            fits = squareFits(table, test, column[dx][static_cast<size_t>(from.y + dy)],
+                              counts[dx * sectorSize + dy] != 0, from, dx, dy);
         } else {
-            around = aroundAcrossEdge(pass, site, dx, dy);
-            if (around.cell == nullptr) continue;
+            const Around around = aroundAcrossEdge(pass, site, dx, dy);
+            fits = around.cell != nullptr &&
+                   squareFits(table, test, *around.cell, around.occupied, from, dx, dy);
         }
-        if (squareFits(table, test, around, from, dx, dy)) found.add(square);
+        if (fits) found.add(square);
     }
     return found;
 }
