@@ -325,6 +325,8 @@ struct Candidates {
 
 // The squares around (x, y) that lie in its own sector.
 SquareSet squaresInSector(int32_t x, int32_t y) {
+    constexpr SquareSet all = 0b111'111'111;
+    if (x > 0 && x < sectorSize - 1 && y > 0 && y < sectorSize - 1) return all;
     const SquareSet rows = (y > 0 ? 1u : 0u) | 2u | (y < sectorSize - 1 ? 4u : 0u);
     return (x > 0 ? rows : 0u) | (rows << 3) | (x < sectorSize - 1 ? rows << 6 : 0u);
 }
