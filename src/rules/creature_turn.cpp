@@ -1,10 +1,10 @@
-// The creatures' turns: who acts, how each kind moves, and what ground it may
-// cross. A creature knows nothing of the player beyond what the map tells it:
-// whether its own square is seen this turn and how recently its neighbours
-// were seen.
+// The creatures' turns: who acts and how each kind moves (the ground each
+// may cross is creature_ground's). A creature knows nothing of the player beyond what the map tells
+// it: whether its own square is seen this turn and how recently its neighbours were seen.
 #include "rules/creature_turn.h"
 
 #include "rules/combat.h"
+#include "rules/creature_ground.h"
 #include "rules/neighbourhood.h"
 #include "rules/spawn.h"
 #include "support/errors.h"
@@ -22,24 +22,6 @@
 namespace dunvale {
 
 namespace {
-
-struct MoveFlags {
-    bool flying = false;
-    bool undead = false;
-};
-
-MoveFlags moveFlagsOf(CreatureKind kind) {
-    switch (kind) {
-    case CreatureKind::Bat: return {true, false};
-    case CreatureKind::GiantRat: return {false, false};
-    case CreatureKind::GiantSpider: return {false, false};
-    case CreatureKind::Skeleton: return {false, true};
-    case CreatureKind::Wraith: return {true, true};
-    case CreatureKind::Mummy: return {false, true};
-    case CreatureKind::Vampire: return {true, true};
-    }
-    raiseMissingCase();
-}
 
 // How a step picks its square. The vampire's chase is a chase followed by
 // its summoning roll.
@@ -111,50 +93,6 @@ void relocate(CreaturePass& pass, Creature& creature, Position from, Position to
     pass.nearby.join(to.sector, to);
 }
 
-bool creatureOnSquare(const Sector& sector, Position t) {
-    return std::any_of(sector.creatures.begin(), sector.creatures.end(), [&](const auto& other) {
-        return other->position.x == t.x && other->position.y == t.y;
-    });
-}
-
-// Whether the ground of a square (not an opening) lets the creature stand.
-bool groundAllows(Terrain terrain, bool flying, bool undead) {
-    switch (terrain) {
-    case Terrain::Wall: return false;
-    case Terrain::Floor: return true;
-    case Terrain::Trapdoor:
-    case Terrain::TeleportTrap:
-    case Terrain::SmokeTrap: return flying;
-    case Terrain::GasTrap: return flying || undead;
-    }
-    raiseMissingCase();
-}
-
-// The same square on the level an opening leads to, judged by its ground
-// whatever its own elevation: one link is followed and no more, as the map
-// window looks through an opening. The game never puts an opening over an
-// opening; a doctored pair of sector files that did would otherwise send the
-// test up and down for ever.
-[[gnu::noinline]] bool mayEnterThroughOpening(SectorTable& table, const Position& t,
-                                              int32_t elevation, bool flying) {
-    const Position there = movePosition(t, 0, 0, elevation / 3);
-    const Sector* sector = sectorInMemory(table, there.sector);
-    return sector != nullptr &&
-           groundAllows(sector->cells[there.x][there.y].terrain, flying, false) &&
-           !creatureOnSquare(*sector, there);
-}
-
-// creatureMayEnter for the Cell of a square t already found, `occupied`
-// telling whether a creature of its own sector stands there. Through an
-// opening to another level only the ground there counts, and the dead walk
-// no better than the living on it.
-bool mayEnterCell(SectorTable& table, const Cell& cell, const Position& t, bool occupied,
-                  bool flying, bool undead) {
-    if (cell.elevation == 3 || cell.elevation == -3)
-        return mayEnterThroughOpening(table, t, cell.elevation, flying);
-    return groundAllows(cell.terrain, flying, undead) && !occupied;
-}
-
 // What a move needs besides the rules: where the creature stands, and its
 // own sector among those around the player.
 struct MoveSite {
@@ -178,51 +116,17 @@ const Cell& cellOf(CreaturePass& pass, const MoveSite& site) {
     return cellAt(pass.level.sectors, p);
 }
 
-// What a move tests every square against: the rules of the creature's kind,
-// and its trail.
-struct MoveTest {
-    bool flying = false;
-    bool undead = false;
-    bool wraith = false;
-    // groundAllows by terrain ordinal, one bit each, for this kind.
-    uint32_t ground = 0;
-    // Elevations, one bit each for -3 to 3, that need a closer look: the
-    // openings to other levels, and for a wraith everything not level.
-    uint32_t unusual = 0;
-    // The trail keeps a creature on squares seen at least as recently as its
-    // own; without one, every square is recent enough.
-    int32_t startSeen = std::numeric_limits<int32_t>::min();
-};
-
-constexpr size_t creatureKinds = 7;
-constexpr uint32_t terrainKinds = 6;
-
-// The rules of every kind, worked out once.
-const std::array<MoveTest, creatureKinds>& kindRules() {
-    static const std::array<MoveTest, creatureKinds> rules = [] {
-        std::array<MoveTest, creatureKinds> all;
-        for (size_t kind = 0; kind < creatureKinds; ++kind) {
-            MoveTest& test = all[kind];
-            const MoveFlags flags = moveFlagsOf(static_cast<CreatureKind>(kind));
-            test.flying = flags.flying;
-            test.undead = flags.undead;
-            test.wraith = static_cast<CreatureKind>(kind) == CreatureKind::Wraith;
-            for (uint32_t terrain = 0; terrain < terrainKinds; ++terrain)
-                if (test.wraith ||
-                    groundAllows(static_cast<Terrain>(terrain), flags.flying, flags.undead))
-                    test.ground |= 1u << terrain;
-            test.unusual = test.wraith ? 0b1100011u : 0b1000001u;
-        }
-        return all;
-    }();
-    return rules;
-}
+constexpr std::array<MoveTest, 7> kindMoveTests{
+    kindMoveTest(CreatureKind::Bat),         kindMoveTest(CreatureKind::GiantRat),
+    kindMoveTest(CreatureKind::GiantSpider), kindMoveTest(CreatureKind::Skeleton),
+    kindMoveTest(CreatureKind::Wraith),      kindMoveTest(CreatureKind::Mummy),
+    kindMoveTest(CreatureKind::Vampire)};
 
 MoveTest moveTestOf(CreaturePass& pass, const Creature& creature, const MoveSite& site,
                     bool trail) {
     const auto kind = static_cast<size_t>(creature.kind);
-    if (kind >= creatureKinds) raiseMissingCase();
-    MoveTest test = kindRules()[kind];
+    if (kind >= kindMoveTests.size()) raiseMissingCase();
+    MoveTest test = kindMoveTests[kind];
     if (trail && creature.position.sector.sz == pass.player.position.sector.sz)
         test.startSeen = cellOf(pass, site).lastSeen;
     return test;
@@ -243,68 +147,6 @@ SquareSet squaresIn(Range xs, Range ys) {
     for (int32_t dx = xs.lo; dx <= xs.hi; ++dx)
         squares |= column << (3 * (dx + 1));
     return squares;
-}
-
-// A square next to the creature's: its Cell (none when its sector is not
-// held in memory), and whether a creature of its sector's list stands there.
-// The player never stands on one: a creature next to the player attacks
-// instead of moving, and one on the player's square does not count its own.
-struct Around {
-    const Cell* cell = nullptr;
-    bool occupied = false;
-};
-
-// A square beyond the sectors around the player: looked up, and its list
-// searched.
-[[gnu::noinline]] Around aroundFarAway(CreaturePass& pass, const Position& t) {
-    const Sector* sector = sectorInMemory(pass.level.sectors, t.sector);
-    if (sector == nullptr) return {};
-    return {&sector->cells[t.x][t.y], creatureOnSquare(*sector, t)};
-}
-
-// A square next to the creature's that lies in another sector, or whose
-// creature stands in none of those around the player.
-Around aroundAcrossEdge(CreaturePass& pass, const MoveSite& site, int32_t dx, int32_t dy) {
-    const int32_t movedX = site.from.x + dx;
-    const int32_t movedY = site.from.y + dy;
-    const int32_t stepX = movedX < 0 ? -1 : (movedX >= sectorSize ? 1 : 0);
-    const int32_t stepY = movedY < 0 ? -1 : (movedY >= sectorSize ? 1 : 0);
-    const int32_t x = movedX - stepX * sectorSize;
-    const int32_t y = movedY - stepY * sectorSize;
-    const SectorStep step{site.home.x + stepX, site.home.y + stepY, site.home.z};
-    if (const NearbySector* nearby = pass.nearby.at(step))
-        return {&nearby->sector->cells[x][y],
-                nearby->counts[static_cast<size_t>(x * sectorSize + y)] != 0};
-    if (step.near()) return {};
-    return aroundFarAway(pass, movePosition(site.from, dx, dy, 0));
-}
-
-// squareFits for a square that is not level ground of a known kind.
-[[gnu::noinline]] bool unusualSquareFits(SectorTable& table, const MoveTest& test, const Cell& cell,
-                                         bool occupied, const Position& from, int32_t dx,
-                                         int32_t dy) {
-    const int32_t elevation = cell.elevation;
-    // Only level ground is offered to a wraith, so the openings it may pass
-    // (elevation 3 or -3) never count here.
-    if (test.wraith) return wrapAbs(elevation) <= 1 && !occupied;
-    if (elevation == 3 || elevation == -3) {
-        const Position t = movePosition(from, dx, dy, 0);
-        if (!mayEnterThroughOpening(table, t, elevation, test.flying)) return false;
-    } else if (!groundAllows(cell.terrain, test.flying, test.undead) || occupied) {
-        return false;
-    }
-    return test.startSeen <= cell.lastSeen;
-}
-
-// Whether the creature may step onto the square (dx, dy) from its own.
-[[gnu::always_inline]] inline bool squareFits(SectorTable& table, const MoveTest& test,
-                                              const Cell& cell, bool occupied, const Position& from,
-                                              int32_t dx, int32_t dy) {
-    const uint32_t level = static_cast<uint32_t>(cell.elevation) + 3u; // 0..6 when -3..3
-    const auto terrain = static_cast<uint32_t>(cell.terrain);
-    if (level > 6 || terrain >= terrainKinds || ((test.unusual >> level) & 1u) != 0) [[unlikely]]
-        return unusualSquareFits(table, test, cell, occupied, from, dx, dy);
-    return ((test.ground >> terrain) & 1u) != 0 && !occupied && test.startSeen <= cell.lastSeen;
 }
 
 // Flyers below the player may rise through a hole above them.
@@ -361,7 +203,7 @@ Candidates candidatesAmong(CreaturePass& pass, const MoveTest& test, const MoveS
             fits = squareFits(table, test, column[dx][static_cast<size_t>(from.y + dy)],
                               counts[dx * sectorSize + dy] != 0, from, dx, dy);
         } else {
-            const Around around = aroundAcrossEdge(pass, site, dx, dy);
+            const SquareAround around = pass.nearby.around(from, site.home, dx, dy);
             fits = around.cell != nullptr &&
                    squareFits(table, test, *around.cell, around.occupied, from, dx, dy);
         }
@@ -507,13 +349,6 @@ void creatureTurns(Player& player, LevelRecord& level) {
             }
         }
     }
-}
-
-bool creatureMayEnter(SectorTable& table, Position t, bool flying, bool undead) {
-    const Sector* sector = sectorInMemory(table, t.sector);
-    if (sector == nullptr) return false;
-    return mayEnterCell(table, sector->cells[t.x][t.y], t, creatureOnSquare(*sector, t), flying,
-                        undead);
 }
 
 } // namespace dunvale
