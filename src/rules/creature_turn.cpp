@@ -65,20 +65,11 @@ struct CreaturePass {
     Neighbourhood nearby;
 };
 
-// Moves the creature between sector lists when it crosses an edge; a
-// creature that is not in its old list stays out of both. `own` is its old
-// sector among those around the player, if it is one.
-void relocate(CreaturePass& pass, Creature& creature, Position from, Position to,
-              NearbySector* own) {
+// Moves the creature between sector lists as it crosses an edge; a
+// creature that is not in its old list stays out of both.
+[[gnu::noinline]] void crossEdge(CreaturePass& pass, const Creature& creature, const Position& from,
+                                 const Position& to) {
     SectorTable& table = pass.level.sectors;
-    if (to.sector == from.sector) {
-        // A creature always stands in the list of its own sector.
-        if (own != nullptr) {
-            --own->counts[static_cast<size_t>(from.x * sectorSize + from.y)];
-            ++own->counts[static_cast<size_t>(to.x * sectorSize + to.y)];
-        }
-        return;
-    }
     Sector* oldSector = findSector(table, from.sector);
     Sector* newSector = findSector(table, to.sector);
     if (oldSector == nullptr || newSector == nullptr) return;
@@ -91,6 +82,19 @@ void relocate(CreaturePass& pass, Creature& creature, Position from, Position to
     newSector->creatures.push_back(std::move(moving));
     pass.nearby.leave(from.sector, from);
     pass.nearby.join(to.sector, to);
+}
+
+// Keeps the sector lists and counts with the creature as it moves. `own` is
+// its old sector among those around the player, if it is one.
+void relocate(CreaturePass& pass, const Creature& creature, const Position& from,
+              const Position& to, NearbySector* own) {
+    if (to.sector != from.sector) {
+        crossEdge(pass, creature, from, to);
+    } else if (own != nullptr) {
+        // A creature always stands in the list of its own sector.
+        --own->counts[static_cast<size_t>(from.x * sectorSize + from.y)];
+        ++own->counts[static_cast<size_t>(to.x * sectorSize + to.y)];
+    }
 }
 
 // What a move needs besides the rules: where the creature stands, and its
