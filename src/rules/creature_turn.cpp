@@ -131,6 +131,8 @@ MoveTest moveTestOf(CreaturePass& pass, const Creature& creature, const MoveSite
     const auto kind = static_cast<size_t>(creature.kind);
     if (kind >= kindMoveTests.size()) raiseMissingCase();
     MoveTest test = kindMoveTests[kind];
+    // Set here, so that a move without a trail skips the test altogether.
+    test.startSeen = std::numeric_limits<int32_t>::min();
     if (trail && creature.position.sector.sz == pass.player.position.sector.sz)
         test.startSeen = cellOf(pass, site).lastSeen;
     return test;
