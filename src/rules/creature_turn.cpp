@@ -180,7 +180,9 @@ SquareSet squaresInSector(int32_t x, int32_t y) {
 }
 
 // Which of the squares the creature may move to, tested in the order they
-// are counted. A square of the creature's own sector is found from its
+// are counted. The player stands on none of them: a creature next to the
+// player attacks instead of moving, and one on the player's square does not
+// count its own. A square of the creature's own sector is found from its
 // column and count next to the creature's.
 Candidates candidatesAmong(CreaturePass& pass, const MoveTest& test, const MoveSite& site,
                            SquareSet squares) {
