@@ -1,10 +1,10 @@
-// The creatures' turns: who acts, how each kind moves, and what ground it may
-// cross. A creature knows nothing of the player beyond what the map tells it:
-// whether its own square is seen this turn and how recently its neighbours
-// were seen.
+// The creatures' turns: who acts and how each kind moves (the ground each
+// may cross is creature_ground's). A creature knows nothing of the player beyond what the map tells
+// it: whether its own square is seen this turn and how recently its neighbours were seen.
 #include "rules/creature_turn.h"
 
 #include "rules/combat.h"
+#include "rules/creature_ground.h"
 #include "rules/neighbourhood.h"
 #include "rules/spawn.h"
 #include "support/errors.h"
@@ -14,30 +14,14 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <limits>
 #include <memory>
 #include <vector>
 
 namespace dunvale {
 
 namespace {
-
-struct MoveFlags {
-    bool flying = false;
-    bool undead = false;
-};
-
-MoveFlags moveFlagsOf(CreatureKind kind) {
-    switch (kind) {
-    case CreatureKind::Bat: return {true, false};
-    case CreatureKind::GiantRat: return {false, false};
-    case CreatureKind::GiantSpider: return {false, false};
-    case CreatureKind::Skeleton: return {false, true};
-    case CreatureKind::Wraith: return {true, true};
-    case CreatureKind::Mummy: return {false, true};
-    case CreatureKind::Vampire: return {true, true};
-    }
-    raiseMissingCase();
-}
 
 // How a step picks its square. The vampire's chase is a chase followed by
 // its summoning roll.
@@ -81,20 +65,11 @@ struct CreaturePass {
     Neighbourhood nearby;
 };
 
-// Moves the creature between sector lists when it crosses an edge; a
-// creature that is not in its old list stays out of both. `own` is its old
-// sector among those around the player, if it is one.
-void relocate(CreaturePass& pass, Creature& creature, Position from, Position to,
-              NearbySector* own) {
+// Moves the creature between sector lists as it crosses an edge; a
+// creature that is not in its old list stays out of both.
+[[gnu::noinline]] void crossEdge(CreaturePass& pass, const Creature& creature, const Position& from,
+                                 const Position& to) {
     SectorTable& table = pass.level.sectors;
-    if (to.sector == from.sector) {
-        // A creature always stands in the list of its own sector.
-        if (own != nullptr) {
-            --own->counts[static_cast<size_t>(from.x * sectorSize + from.y)];
-            ++own->counts[static_cast<size_t>(to.x * sectorSize + to.y)];
-        }
-        return;
-    }
     Sector* oldSector = findSector(table, from.sector);
     Sector* newSector = findSector(table, to.sector);
     if (oldSector == nullptr || newSector == nullptr) return;
@@ -109,58 +84,25 @@ void relocate(CreaturePass& pass, Creature& creature, Position from, Position to
     pass.nearby.join(to.sector, to);
 }
 
-bool creatureOnSquare(const Sector& sector, Position t) {
-    return std::any_of(sector.creatures.begin(), sector.creatures.end(), [&](const auto& other) {
-        return other->position.x == t.x && other->position.y == t.y;
-    });
-}
-
-// Whether the ground of a square (not an opening) lets the creature stand.
-bool groundAllows(Terrain terrain, bool flying, bool undead) {
-    switch (terrain) {
-    case Terrain::Wall: return false;
-    case Terrain::Floor: return true;
-    case Terrain::Trapdoor:
-    case Terrain::TeleportTrap:
-    case Terrain::SmokeTrap: return flying;
-    case Terrain::GasTrap: return flying || undead;
+// Keeps the sector lists and counts with the creature as it moves. `own` is
+// its old sector among those around the player, if it is one.
+void relocate(CreaturePass& pass, const Creature& creature, const Position& from,
+              const Position& to, NearbySector* own) {
+    if (to.sector != from.sector) {
+        crossEdge(pass, creature, from, to);
+    } else if (own != nullptr) {
+        // A creature always stands in the list of its own sector.
+        --own->counts[static_cast<size_t>(from.x * sectorSize + from.y)];
+        ++own->counts[static_cast<size_t>(to.x * sectorSize + to.y)];
     }
-    raiseMissingCase();
 }
 
-// The same square on the level an opening leads to, judged by its ground
-// whatever its own elevation: one link is followed and no more, as the map
-// window looks through an opening. The game never puts an opening over an
-// opening; a doctored pair of sector files that did would otherwise send the
-// test up and down for ever.
-[[gnu::noinline]] bool mayEnterThroughOpening(SectorTable& table, const Position& t,
-                                              int32_t elevation, bool flying) {
-    const Position there = movePosition(t, 0, 0, elevation / 3);
-    const Sector* sector = sectorInMemory(table, there.sector);
-    return sector != nullptr &&
-           groundAllows(sector->cells[there.x][there.y].terrain, flying, false) &&
-           !creatureOnSquare(*sector, there);
-}
-
-// creatureMayEnter for the Cell of a square t already found, `occupied`
-// telling whether a creature of its own sector stands there. Through an
-// opening to another level only the ground there counts, and the dead walk
-// no better than the living on it.
-bool mayEnterCell(SectorTable& table, const Cell& cell, const Position& t, bool occupied,
-                  bool flying, bool undead) {
-    if (cell.elevation == 3 || cell.elevation == -3)
-        return mayEnterThroughOpening(table, t, cell.elevation, flying);
-    return groundAllows(cell.terrain, flying, undead) && !occupied;
-}
-
-// What a move needs besides the rules: where the creature and the player
-// stand, and the creature's own sector among those around the player.
+// What a move needs besides the rules: where the creature stands, and its
+// own sector among those around the player.
 struct MoveSite {
     Position from;
     SectorStep home;
     NearbySector* own = nullptr;
-    bool playerHere = false;
-    bool mayRise = false;
 };
 
 MoveSite siteOf(CreaturePass& pass, const Position& from) {
@@ -168,7 +110,6 @@ MoveSite siteOf(CreaturePass& pass, const Position& from) {
     site.from = from;
     site.home = pass.nearby.stepTo(from.sector);
     site.own = pass.nearby.at(site.home);
-    site.playerHere = from.sector == pass.player.position.sector;
     return site;
 }
 
@@ -179,110 +120,39 @@ const Cell& cellOf(CreaturePass& pass, const MoveSite& site) {
     return cellAt(pass.level.sectors, p);
 }
 
-// What a move tests every candidate square against: the rules of the
-// creature's kind, and its trail.
-struct MoveTest {
-    bool flying = false;
-    bool undead = false;
-    bool wraith = false;
-    // groundAllows by terrain ordinal, for this kind.
-    std::array<bool, 6> ground{};
-    bool followTrail = false;
-    int32_t startSeen = 0;
-};
-
-constexpr size_t creatureKinds = 7;
-
-// The rules of every kind, worked out once.
-const std::array<MoveTest, creatureKinds>& kindRules() {
-    static const std::array<MoveTest, creatureKinds> rules = [] {
-        std::array<MoveTest, creatureKinds> all;
-        for (size_t kind = 0; kind < creatureKinds; ++kind) {
-            MoveTest& test = all[kind];
-            const MoveFlags flags = moveFlagsOf(static_cast<CreatureKind>(kind));
-            test.flying = flags.flying;
-            test.undead = flags.undead;
-            test.wraith = static_cast<CreatureKind>(kind) == CreatureKind::Wraith;
-            for (size_t terrain = 0; terrain < test.ground.size(); ++terrain)
-                test.ground[terrain] =
-                    groundAllows(static_cast<Terrain>(terrain), flags.flying, flags.undead);
-        }
-        return all;
-    }();
-    return rules;
-}
+constexpr std::array<MoveTest, 7> kindMoveTests{
+    kindMoveTest(CreatureKind::Bat),         kindMoveTest(CreatureKind::GiantRat),
+    kindMoveTest(CreatureKind::GiantSpider), kindMoveTest(CreatureKind::Skeleton),
+    kindMoveTest(CreatureKind::Wraith),      kindMoveTest(CreatureKind::Mummy),
+    kindMoveTest(CreatureKind::Vampire)};
 
 MoveTest moveTestOf(CreaturePass& pass, const Creature& creature, const MoveSite& site,
                     bool trail) {
     const auto kind = static_cast<size_t>(creature.kind);
-    if (kind >= creatureKinds) raiseMissingCase();
-    MoveTest test = kindRules()[kind];
-    test.followTrail = trail && creature.position.sector.sz == pass.player.position.sector.sz;
-    if (trail) test.startSeen = cellOf(pass, site).lastSeen;
+    if (kind >= kindMoveTests.size()) raiseMissingCase();
+    MoveTest test = kindMoveTests[kind];
+    // Set here, so that a move without a trail skips the test altogether.
+    test.startSeen = std::numeric_limits<int32_t>::min();
+    if (trail && creature.position.sector.sz == pass.player.position.sector.sz)
+        test.startSeen = cellOf(pass, site).lastSeen;
     return test;
 }
 
-// A square next to the creature's: its Cell (none when its sector is not
-// held in memory), whether a creature of its sector's list stands there, and
-// whether the player does.
-struct Around {
-    const Cell* cell = nullptr;
-    bool occupied = false;
-    bool isPlayer = false;
-};
+// The squares a move looks at, one bit each, (dx + 1) * 3 + dy + 1: the
+// order of the bits is the order in which candidates are counted. The
+// middle bit stands for the square above, which a flyer below the player
+// may rise into.
+using SquareSet = uint32_t;
+constexpr int middleSquare = 4;
+constexpr std::array<int32_t, 9> squareDx{-1, -1, -1, 0, 0, 0, 1, 1, 1};
+constexpr std::array<int32_t, 9> squareDy{-1, 0, 1, -1, 0, 1, -1, 0, 1};
 
-// A square next to the creature's that lies in another sector: around the
-// player that sector is one among those already found; beyond them it is
-// looked up and its list searched.
-[[gnu::noinline]] Around aroundAcrossEdge(CreaturePass& pass, const Position& from, SectorStep home,
-                                          int32_t dx, int32_t dy) {
-    const int32_t movedX = from.x + dx;
-    const int32_t movedY = from.y + dy;
-    const int32_t stepX = movedX < 0 ? -1 : (movedX >= sectorSize ? 1 : 0);
-    const int32_t stepY = movedY < 0 ? -1 : (movedY >= sectorSize ? 1 : 0);
-    const int32_t x = movedX - stepX * sectorSize;
-    const int32_t y = movedY - stepY * sectorSize;
-    const SectorStep step{home.x + stepX, home.y + stepY, home.z};
-    if (NearbySector* nearby = pass.nearby.at(step)) {
-        const Position& player = pass.player.position;
-        const bool playerSector = step.x == 0 && step.y == 0 && step.z == 0;
-        return {&nearby->sector->cells[x][y],
-                nearby->counts[static_cast<size_t>(x * sectorSize + y)] != 0,
-                playerSector && player.x == x && player.y == y};
-    }
-    if (step.near()) return {};
-    const Position t = movePosition(from, dx, dy, 0);
-    const Sector* sector = sectorInMemory(pass.level.sectors, t.sector);
-    if (sector == nullptr) return {};
-    return {&sector->cells[t.x][t.y], creatureOnSquare(*sector, t), t == pass.player.position};
-}
-
-// Whether the creature may step onto the square (dx, dy) from its own, whose
-// Cell is `cell`; `occupied` says whether a creature of that square's
-// sector's list stands there, `isPlayer` whether the player does.
-[[gnu::always_inline]] inline bool candidateFits(SectorTable& table, const MoveTest& test,
-                                                 const Cell& cell, bool occupied, bool isPlayer,
-                                                 const Position& from, int32_t dx, int32_t dy) {
-    const int32_t elevation = cell.elevation;
-    if (test.wraith) {
-        // Only level ground is offered, so the openings a wraith may pass
-        // (elevation 3 or -3) never count here.
-        return wrapAbs(elevation) <= 1 && !occupied && !isPlayer;
-    }
-    if (elevation == 3 || elevation == -3) [[unlikely]] {
-        const Position t = movePosition(from, dx, dy, 0);
-        if (!mayEnterThroughOpening(table, t, elevation, test.flying)) return false;
-    } else {
-        const auto terrain = static_cast<uint32_t>(cell.terrain);
-        const bool ground = terrain < test.ground.size()
-                                ? test.ground[terrain]
-                                : groundAllows(cell.terrain, test.flying, test.undead);
-        if (!ground || occupied) return false;
-    }
-    // The trail keeps a creature on squares seen at least as recently as its
-    // own.
-    if (test.followTrail) return test.startSeen <= cell.lastSeen;
-    return !isPlayer;
+SquareSet squaresIn(Range xs, Range ys) {
+    const SquareSet column = (2u << (ys.hi + 1)) - (1u << (ys.lo + 1));
+    SquareSet squares = 0;
+    for (int32_t dx = xs.lo; dx <= xs.hi; ++dx)
+        squares |= column << (3 * (dx + 1));
+    return squares;
 }
 
 // Flyers below the player may rise through a hole above them.
@@ -292,92 +162,84 @@ bool mayRise(CreaturePass& pass, const Position& from) {
     return above != nullptr && above->elevation == -3 && t != pass.player.position;
 }
 
-// At most the eight squares around and the one above, in the order of the
-// pick: (dx + 1) * 3 + dy + 1 for a square around, `rising` for the one above.
 struct Candidates {
-    static constexpr uint8_t rising = 9;
-    std::array<uint8_t, 10> squares;
+    SquareSet squares = 0;
     int32_t count = 0;
-    void add(int32_t dx, int32_t dy) {
-        squares[static_cast<size_t>(count++)] = static_cast<uint8_t>((dx + 1) * 3 + dy + 1);
-    }
-    void addRising() { squares[static_cast<size_t>(count++)] = rising; }
-    Position picked(const Position& from, int32_t pick) const {
-        const uint8_t square = squares[static_cast<size_t>(pick)];
-        if (square == rising) return movePosition(from, 0, 0, 1);
-        return movePosition(from, square / 3 - 1, square % 3 - 1, 0);
+    void add(int square) {
+        squares |= SquareSet{1} << square;
+        ++count;
     }
 };
 
-// The usual case: every square around lies in the creature's own sector, so
-// a square is two indices.
-void inlandCandidates(CreaturePass& pass, const MoveTest& test, const MoveSite& site, Range xs,
-                      Range ys, Candidates& out) {
-    SectorTable& table = pass.level.sectors;
-    const Position& player = pass.player.position;
-    const NearbySector& own = *site.own;
-    for (int32_t dx = xs.lo; dx <= xs.hi; ++dx) {
-        const int32_t x = site.from.x + dx;
-        const auto& cells = own.sector->cells[static_cast<size_t>(x)];
-        const uint16_t* counts = &own.counts[static_cast<size_t>(x * sectorSize)];
-        const bool playerColumn = site.playerHere && player.x == x;
-        for (int32_t dy = ys.lo; dy <= ys.hi; ++dy) {
-            if (dx == 0 && dy == 0) {
-                if (site.mayRise && mayRise(pass, site.from)) out.addRising();
-                continue;
-            }
-            const int32_t y = site.from.y + dy;
-            if (candidateFits(table, test, cells[static_cast<size_t>(y)], counts[y] != 0,
-                              playerColumn && player.y == y, site.from, dx, dy))
-                out.add(dx, dy);
-        }
-    }
+// The squares around (x, y) that lie in its own sector.
+SquareSet squaresInSector(int32_t x, int32_t y) {
+    constexpr SquareSet all = 0b111'111'111;
+    if (x > 0 && x < sectorSize - 1 && y > 0 && y < sectorSize - 1) return all;
+    const SquareSet rows = (y > 0 ? 1u : 0u) | 2u | (y < sectorSize - 1 ? 4u : 0u);
+    return (x > 0 ? rows : 0u) | (rows << 3) | (x < sectorSize - 1 ? rows << 6 : 0u);
 }
 
-// Near an edge some squares lie in other sectors.
-void edgeCandidates(CreaturePass& pass, const MoveTest& test, const MoveSite& site, Range xs,
-                    Range ys, Candidates& out) {
+// Which of the squares the creature may move to, tested in the order they
+// are counted. The player stands on none of them: a creature next to the
+// player attacks instead of moving, and one on the player's square does not
+// count its own. A square of the creature's own sector is found from its
+// column and count next to the creature's.
+Candidates candidatesAmong(CreaturePass& pass, const MoveTest& test, const MoveSite& site,
+                           SquareSet squares) {
     SectorTable& table = pass.level.sectors;
-    const Position& player = pass.player.position;
-    const NearbySector* own = site.own;
-    for (int32_t dx = xs.lo; dx <= xs.hi; ++dx) {
-        const int32_t x = site.from.x + dx;
-        for (int32_t dy = ys.lo; dy <= ys.hi; ++dy) {
-            if (dx == 0 && dy == 0) {
-                if (site.mayRise && mayRise(pass, site.from)) out.addRising();
-                continue;
-            }
-            const int32_t y = site.from.y + dy;
-            Around square;
-            if (own != nullptr && x >= 0 && x < sectorSize && y >= 0 && y < sectorSize)
-                square = {&own->sector->cells[x][y],
-                          own->counts[static_cast<size_t>(x * sectorSize + y)] != 0,
-                          site.playerHere && player.x == x && player.y == y};
-            else
-                square = aroundAcrossEdge(pass, site.from, site.home, dx, dy);
-            if (square.cell != nullptr && candidateFits(table, test, *square.cell, square.occupied,
-                                                        square.isPlayer, site.from, dx, dy))
-                out.add(dx, dy);
-        }
+    const Position& from = site.from;
+    SquareSet inSector = 0;
+    const std::array<Cell, sectorSize>* column = nullptr;
+    const uint16_t* counts = nullptr;
+    if (site.own != nullptr) {
+        inSector = squaresInSector(from.x, from.y);
+        column = &site.own->sector->cells[static_cast<size_t>(from.x)];
+        counts = &site.own->counts[static_cast<size_t>(from.x * sectorSize + from.y)];
     }
+    Candidates found;
+#pragma GCC unroll 9
+    for (int square = 0; square < 9; ++square) {
+        if (((squares >> square) & 1u) == 0) continue;
+        if (square == middleSquare) {
+            if (mayRise(pass, from)) found.add(square);
+            continue;
+        }
+        const int32_t dx = squareDx[static_cast<size_t>(square)];
+        const int32_t dy = squareDy[static_cast<size_t>(square)];
+        bool fits = false;
+        if (((inSector >> square) & 1u) != 0) {
+            fits = squareFits(table, test, column[dx][static_cast<size_t>(from.y + dy)],
+                              counts[dx * sectorSize + dy] != 0, from, dx, dy);
+        } else {
+            const SquareAround around = pass.nearby.around(from, site.home, dx, dy);
+            fits = around.cell != nullptr &&
+                   squareFits(table, test, *around.cell, around.occupied, from, dx, dy);
+        }
+        if (fits) found.add(square);
+    }
+    return found;
 }
 
-void moveCreature(CreaturePass& pass, Creature& creature, MoveSite site, Range xs, Range ys,
+// The square of the candidates counted `pick` from the first.
+Position pickedSquare(const Position& from, SquareSet squares, int32_t pick) {
+    for (int32_t skipped = 0; skipped < pick; ++skipped)
+        squares &= squares - 1;
+    const auto square = static_cast<size_t>(std::countr_zero(squares));
+    if (square == middleSquare) return movePosition(from, 0, 0, 1);
+    return movePosition(from, squareDx[square], squareDy[square], 0);
+}
+
+void moveCreature(CreaturePass& pass, Creature& creature, const MoveSite& site, Range xs, Range ys,
                   bool trail) {
     const MoveTest test = moveTestOf(pass, creature, site, trail);
-    site.mayRise = test.flying && site.from.sector.sz < pass.player.position.sector.sz;
-    const Position& from = site.from;
-    const bool inland = site.own != nullptr && from.x > 0 && from.x < sectorSize - 1 &&
-                        from.y > 0 && from.y < sectorSize - 1;
-    Candidates candidates;
-    if (inland)
-        inlandCandidates(pass, test, site, xs, ys, candidates);
-    else
-        edgeCandidates(pass, test, site, xs, ys, candidates);
+    SquareSet squares = squaresIn(xs, ys);
+    if (!test.flying || site.from.sector.sz >= pass.player.position.sector.sz)
+        squares &= ~(SquareSet{1} << middleSquare);
+    const Candidates candidates = candidatesAmong(pass, test, site, squares);
     if (candidates.count == 0) return;
     int32_t pick = randomBelow(candidates.count);
-    const Position to = candidates.picked(from, pick);
-    relocate(pass, creature, from, to, site.own);
+    const Position to = pickedSquare(site.from, candidates.squares, pick);
+    relocate(pass, creature, site.from, to, site.own);
     creature.position = to;
 }
 
@@ -495,13 +357,6 @@ void creatureTurns(Player& player, LevelRecord& level) {
             }
         }
     }
-}
-
-bool creatureMayEnter(SectorTable& table, Position t, bool flying, bool undead) {
-    const Sector* sector = sectorInMemory(table, t.sector);
-    if (sector == nullptr) return false;
-    return mayEnterCell(table, sector->cells[t.x][t.y], t, creatureOnSquare(*sector, t), flying,
-                        undead);
 }
 
 } // namespace dunvale

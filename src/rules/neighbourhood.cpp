@@ -2,6 +2,8 @@
 
 #include "support/wrap.h"
 
+#include <algorithm>
+
 namespace dunvale {
 
 namespace {
@@ -15,6 +17,12 @@ void count(NearbySector& nearby) {
 
 } // namespace
 
+bool creatureOnSquare(const Sector& sector, Position t) {
+    return std::any_of(sector.creatures.begin(), sector.creatures.end(), [&](const auto& other) {
+        return other->position.x == t.x && other->position.y == t.y;
+    });
+}
+
 // A sector not held in memory is asked for again next time: the pass may
 // load it meanwhile.
 NearbySector* Neighbourhood::lookUp(NearbySector& nearby, SectorStep step) {
@@ -24,6 +32,12 @@ NearbySector* Neighbourhood::lookUp(NearbySector& nearby, SectorStep step) {
     if (nearby.sector == nullptr) return nullptr;
     count(nearby);
     return &nearby;
+}
+
+SquareAround Neighbourhood::farAway(const Position& t) {
+    const Sector* sector = sectorInMemory(table, t.sector);
+    if (sector == nullptr) return {};
+    return {&sector->cells[t.x][t.y], creatureOnSquare(*sector, t)};
 }
 
 void Neighbourhood::forget(SectorCoord c) {

@@ -18,6 +18,16 @@ struct NearbySector {
     std::array<uint16_t, sectorSize * sectorSize> counts;
 };
 
+// A square next to a creature's: its Cell (none when its sector is not held
+// in memory), and whether a creature of its sector's list stands there.
+struct SquareAround {
+    const Cell* cell = nullptr;
+    bool occupied = false;
+};
+
+// Whether a creature of the sector's list stands on t's square.
+bool creatureOnSquare(const Sector& sector, Position t);
+
 // Where a sector lies from the player's; one of the 27 when it is -1, 0 or 1
 // on each axis.
 struct SectorStep {
@@ -47,6 +57,23 @@ class Neighbourhood {
     }
     // The same for the sector at c.
     NearbySector* find(SectorCoord c) { return at(stepTo(c)); }
+    // The square (dx, dy) from `from`, each -1, 0 or 1, where `from` lies in
+    // the sector `home` away from the player's. Inline: creatures ask it for
+    // the squares across their sector's edges.
+    SquareAround around(const Position& from, SectorStep home, int32_t dx, int32_t dy) {
+        const int32_t movedX = from.x + dx;
+        const int32_t movedY = from.y + dy;
+        const int32_t stepX = movedX < 0 ? -1 : (movedX >= sectorSize ? 1 : 0);
+        const int32_t stepY = movedY < 0 ? -1 : (movedY >= sectorSize ? 1 : 0);
+        const int32_t x = movedX - stepX * sectorSize;
+        const int32_t y = movedY - stepY * sectorSize;
+        const SectorStep step{home.x + stepX, home.y + stepY, home.z};
+        if (const NearbySector* nearby = at(step))
+            return {&nearby->sector->cells[x][y],
+                    nearby->counts[static_cast<size_t>(x * sectorSize + y)] != 0};
+        if (step.near()) return {};
+        return farAway(movePosition(from, dx, dy, 0));
+    }
 
     // A creature of the list of the sector at c left the square p, or came
     // onto it.
@@ -66,6 +93,9 @@ class Neighbourhood {
         return static_cast<size_t>((step.x + 1) * 9 + (step.y + 1) * 3 + step.z + 1);
     }
     NearbySector* lookUp(NearbySector& nearby, SectorStep step);
+    // A square beyond the sectors around the player: looked up, and its
+    // sector's list searched.
+    SquareAround farAway(const Position& t);
     void adjust(SectorCoord c, Position p, int delta);
 };
 

@@ -314,6 +314,19 @@ TEST_F(CreatureTurn, CandidateSquaresInOrder) {
              [] { return amongTraps(CreatureKind::Mummy, 25, false); }),
         Case("vampire crosses all four traps", {}, row({{4, 4}, {4, 5}, {4, 6}, {6, 5}}),
              [] { return amongTraps(CreatureKind::Vampire, 30, false); }),
+        // Openings are judged on the level they lead to: only (6,6) has floor
+        // above it, and no level lies below (4,6).
+        Case("walker next to openings", {}, row({{4, 5}, {5, 4}, {5, 6}, {6, 4}, {6, 5}, {6, 6}}),
+             [] {
+                 Scene s({home, up});
+                 s.player.position = at(home, 1, 1);
+                 s.cell(at(home, 4, 4)).elevation = 3;
+                 s.cell(at(up, 4, 4)).terrain = Terrain::Wall;
+                 s.cell(at(home, 6, 6)).elevation = 3;
+                 s.cell(at(home, 4, 6)).elevation = -3;
+                 s.watch(at(home, 5, 5), CreatureKind::Skeleton, 15);
+                 return s;
+             }),
         Case("wraith in line spreads on the other axis", {1}, row({{4, 7}, {5, 7}, {6, 7}}),
              [] {
                  Scene s;

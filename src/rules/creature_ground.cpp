@@ -1,0 +1,50 @@
+#include "rules/creature_ground.h"
+
+#include "rules/creature_turn.h"
+#include "rules/neighbourhood.h"
+#include "support/wrap.h"
+
+namespace dunvale {
+
+namespace {
+
+// The same square on the level an opening leads to, judged by its ground
+// whatever its own elevation: one link is followed and no more, as the map
+// window looks through an opening. The game never puts an opening over an
+// opening; a doctored pair of sector files that did would otherwise send the
+// test up and down for ever. The dead walk no better than the living there.
+bool mayEnterThroughOpening(SectorTable& table, const Position& t, int32_t elevation, bool flying) {
+    const Position there = movePosition(t, 0, 0, elevation / 3);
+    const Sector* sector = sectorInMemory(table, there.sector);
+    return sector != nullptr &&
+           groundAllows(sector->cells[there.x][there.y].terrain, flying, false) &&
+           !creatureOnSquare(*sector, there);
+}
+
+} // namespace
+
+bool unusualSquareFits(SectorTable& table, const MoveTest& test, const Cell& cell, bool occupied,
+                       const Position& from, int32_t dx, int32_t dy) {
+    const int32_t elevation = cell.elevation;
+    // Only level ground is offered to a wraith, so the openings it may pass
+    // (elevation 3 or -3) never count here.
+    if (test.wraith) return wrapAbs(elevation) <= 1 && !occupied;
+    if (elevation == 3 || elevation == -3) {
+        const Position t = movePosition(from, dx, dy, 0);
+        if (!mayEnterThroughOpening(table, t, elevation, test.flying)) return false;
+    } else if (!groundAllows(cell.terrain, test.flying, test.undead) || occupied) {
+        return false;
+    }
+    return test.startSeen <= cell.lastSeen;
+}
+
+bool creatureMayEnter(SectorTable& table, Position t, bool flying, bool undead) {
+    const Sector* sector = sectorInMemory(table, t.sector);
+    if (sector == nullptr) return false;
+    const Cell& cell = sector->cells[t.x][t.y];
+    if (cell.elevation == 3 || cell.elevation == -3)
+        return mayEnterThroughOpening(table, t, cell.elevation, flying);
+    return groundAllows(cell.terrain, flying, undead) && !creatureOnSquare(*sector, t);
+}
+
+} // namespace dunvale
