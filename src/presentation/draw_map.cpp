@@ -192,6 +192,9 @@ class WindowSectors {
         return entry == 0 ? nullptr : &held.items[entry - 1u].item;
     }
 
+    // The first item on each square of a sector with a short list of items.
+    const uint8_t* itemIndex(size_t slot) { return contentsOf(slot).items.data(); }
+
   private:
     SectorWindow window;
     std::array<bool, 27> indexed{};
@@ -293,32 +296,45 @@ constexpr ptrdiff_t canvasRowStride = 2 * reachX + 1;
 void drawSegment(const Segment& seg, WindowSectors& window, int32_t elevation, DrawContext frame,
                  Glyph* out, bool& creatureDrawn) {
     Sector& sector = window.sector(seg.slot);
-    // Most sectors hold no creature and no item: their squares skip the look-ups.
-    const bool plain = sector.creatures.empty() && sector.items.empty();
+    // What the sector holds decides once which squares need the full rules.
+    const bool anyCreatures = !sector.creatures.empty();
+    const bool searchedItems = sector.items.size() >= indexedListLength;
+    const bool indexedItems = !sector.items.empty() && !searchedItems;
+    const uint8_t* itemIndex = nullptr; // taken when a square first needs it
     Cell* cell = &sector.cells[static_cast<size_t>(seg.x)][static_cast<size_t>(seg.y)];
     int32_t y = seg.y;
     for (int32_t i = 0; i < seg.count; ++i, ++cell, ++y, out -= canvasRowStride) {
         Cell* shownCell = cell;
         size_t shown = seg.slot;
         int32_t reference = elevation;
-        bool shownPlain = plain;
         const int32_t opening = cell->elevation;
-        if (opening == 3 || opening == -3) [[unlikely]] {
+        const bool lookThrough = opening == 3 || opening == -3;
+        if (lookThrough) [[unlikely]] {
             // An opening onto another level shows what lies there, one level
             // deep, against a reference shifted by that level's height.
             shown = WindowSectors::slotOf(seg.columnStep, seg.rowStep, opening / 3);
             shownCell = &window.sector(shown).cells[seg.x][y];
             reference = opening == 3 ? wrapSub(elevation, 10) : wrapAdd(elevation, 10);
-            shownPlain = false;
         }
-        if (shownCell->lastSeen == neverSeen)
+        const int32_t lastSeen = shownCell->lastSeen;
+        if (lastSeen == neverSeen) {
             *out = blank;
-        else if (shownPlain && shownCell->entries.empty())
-            *out = bareTerrainGlyph(shownCell->terrain, wrapSub(shownCell->elevation, reference),
-                                    frame.exploration);
-        else
+        } else if (lookThrough || !shownCell->entries.empty() || searchedItems ||
+                   (anyCreatures && lastSeen == frame.turn)) {
             *out =
                 squareGlyph(*shownCell, window, shown, seg.x, y, reference, frame, creatureDrawn);
+        } else {
+            // Items show from memory too, but not on a square known only from a map.
+            uint8_t item = 0;
+            if (indexedItems && lastSeen > 0) {
+                if (itemIndex == nullptr) itemIndex = window.itemIndex(seg.slot);
+                item = itemIndex[static_cast<size_t>(seg.x * sectorSize + y)];
+            }
+            *out = item != 0 ? itemGlyph(sector.items[item - 1u].item)
+                             : bareTerrainGlyph(shownCell->terrain,
+                                                wrapSub(shownCell->elevation, reference),
+                                                frame.exploration);
+        }
     }
 }
 
