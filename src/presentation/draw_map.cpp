@@ -111,10 +111,9 @@ Glyph smokeGlyph() {
     return glyph('*', Colour::Black, Brightness::Bright);
 }
 
-Glyph terrainGlyph(const Cell& cell, int32_t h, int32_t exploration) {
-    for (const TempEntry& entry : cell.entries)
-        if (entry.kind == TempKind::Smoke) return smokeGlyph();
-    switch (cell.terrain) {
+[[gnu::always_inline]] inline Glyph bareTerrainGlyph(Terrain terrain, int32_t h,
+                                                     int32_t exploration) {
+    switch (terrain) {
     case Terrain::Wall: return glyph('#', Colour::Yellow, Brightness::Normal);
     case Terrain::Floor: return floorGlyph(h);
     case Terrain::Trapdoor: return trapGlyph(h, exploration >= 15, Colour::Red);
@@ -123,6 +122,12 @@ Glyph terrainGlyph(const Cell& cell, int32_t h, int32_t exploration) {
     case Terrain::SmokeTrap: return trapGlyph(h, exploration >= 10, Colour::Black);
     }
     raiseMissingCase();
+}
+
+[[gnu::always_inline]] inline Glyph terrainGlyph(const Cell& cell, int32_t h, int32_t exploration) {
+    for (const TempEntry& entry : cell.entries)
+        if (entry.kind == TempKind::Smoke) return smokeGlyph();
+    return bareTerrainGlyph(cell.terrain, h, exploration);
 }
 
 constexpr size_t squaresPerSector = static_cast<size_t>(sectorSize * sectorSize);
@@ -186,6 +191,9 @@ class WindowSectors {
         const uint8_t entry = contentsOf(slot).items[static_cast<size_t>(x * sectorSize + y)];
         return entry == 0 ? nullptr : &held.items[entry - 1u].item;
     }
+
+    // The first item on each square of a sector with a short list of items.
+    const uint8_t* itemIndex(size_t slot) { return contentsOf(slot).items.data(); }
 
   private:
     SectorWindow window;
@@ -272,6 +280,64 @@ std::array<RowRun, 3> rowRunsAround(int32_t y, int& count) {
     return runs;
 }
 
+// One column of the window within one sector: `count` Cells from `first`
+// upwards, drawn into the canvas from `out` upwards on the screen.
+struct Segment {
+    size_t slot = 0;
+    int32_t x = 0;
+    int32_t y = 0;
+    int32_t count = 0;
+    int32_t columnStep = 0;
+    int32_t rowStep = 0;
+};
+
+constexpr ptrdiff_t canvasRowStride = 2 * reachX + 1;
+
+void drawSegment(const Segment& seg, WindowSectors& window, int32_t elevation, DrawContext frame,
+                 Glyph* out, bool& creatureDrawn) {
+    Sector& sector = window.sector(seg.slot);
+    // What the sector holds decides once which squares need the full rules.
+    const bool anyCreatures = !sector.creatures.empty();
+    const bool searchedItems = sector.items.size() >= indexedListLength;
+    const bool indexedItems = !sector.items.empty() && !searchedItems;
+    const uint8_t* itemIndex = nullptr; // taken when a square first needs it
+    Cell* cell = &sector.cells[static_cast<size_t>(seg.x)][static_cast<size_t>(seg.y)];
+    int32_t y = seg.y;
+    for (int32_t i = 0; i < seg.count; ++i, ++cell, ++y, out -= canvasRowStride) {
+        Cell* shownCell = cell;
+        size_t shown = seg.slot;
+        int32_t reference = elevation;
+        const int32_t opening = cell->elevation;
+        const bool lookThrough = opening == 3 || opening == -3;
+        if (lookThrough) [[unlikely]] {
+            // An opening onto another level shows what lies there, one level
+            // deep, against a reference shifted by that level's height.
+            shown = WindowSectors::slotOf(seg.columnStep, seg.rowStep, opening / 3);
+            shownCell = &window.sector(shown).cells[seg.x][y];
+            reference = opening == 3 ? wrapSub(elevation, 10) : wrapAdd(elevation, 10);
+        }
+        const int32_t lastSeen = shownCell->lastSeen;
+        if (lastSeen == neverSeen) {
+            *out = blank;
+        } else if (lookThrough || !shownCell->entries.empty() || searchedItems ||
+                   (anyCreatures && lastSeen == frame.turn)) {
+            *out =
+                squareGlyph(*shownCell, window, shown, seg.x, y, reference, frame, creatureDrawn);
+        } else {
+            // Items show from memory too, but not on a square known only from a map.
+            uint8_t item = 0;
+            if (indexedItems && lastSeen > 0) {
+                if (itemIndex == nullptr) itemIndex = window.itemIndex(seg.slot);
+                item = itemIndex[static_cast<size_t>(seg.x * sectorSize + y)];
+            }
+            *out = item != 0 ? itemGlyph(sector.items[item - 1u].item)
+                             : bareTerrainGlyph(shownCell->terrain,
+                                                wrapSub(shownCell->elevation, reference),
+                                                frame.exploration);
+        }
+    }
+}
+
 bool drawView(const Player& player, LevelRecord& level) {
     SectorTable& table = level.sectors;
     const Position origin = player.position;
@@ -285,31 +351,19 @@ bool drawView(const Player& player, LevelRecord& level) {
     Canvas canvas;
     for (int32_t dx = -reachX; dx <= reachX; ++dx) {
         const Lane column = columns[static_cast<size_t>(dx + reachX)];
-        const int32_t x = column.square;
         const auto canvasColumn = static_cast<size_t>(dx + reachX);
-        // Each run of a column reads one sector's column of Cells.
+        // Each run of a column reads one sector's column of Cells; a larger
+        // dy is higher on the screen.
         for (int r = 0; r < runCount; ++r) {
             const RowRun& run = runs[static_cast<size_t>(r)];
-            const size_t slot = WindowSectors::slotOf(column.sectorStep, run.sectorStep, 0);
-            auto& cells = window.sector(slot).cells[static_cast<size_t>(x)];
-            int32_t y = run.firstSquare;
-            for (int32_t dy = run.firstDy; dy <= run.lastDy; ++dy, ++y) {
-                Cell* cell = &cells[static_cast<size_t>(y)];
-                size_t shown = slot;
-                int32_t reference = elevation;
-                // An opening onto another level shows what lies there, one
-                // level deep, against a reference shifted by that level's
-                // height.
-                const int32_t opening = cell->elevation;
-                if (opening == 3 || opening == -3) [[unlikely]] {
-                    shown = WindowSectors::slotOf(column.sectorStep, run.sectorStep, opening / 3);
-                    cell = &window.sector(shown).cells[x][y];
-                    reference = opening == 3 ? wrapSub(elevation, 10) : wrapAdd(elevation, 10);
-                }
-                // A larger dy is higher on the screen.
-                canvas.rows[static_cast<size_t>(reachY - dy)][canvasColumn] =
-                    squareGlyph(*cell, window, shown, x, y, reference, frame, creatureDrawn);
-            }
+            const Segment seg{WindowSectors::slotOf(column.sectorStep, run.sectorStep, 0),
+                              column.square,
+                              run.firstSquare,
+                              run.lastDy - run.firstDy + 1,
+                              column.sectorStep,
+                              run.sectorStep};
+            Glyph* out = &canvas.rows[static_cast<size_t>(reachY - run.firstDy)][canvasColumn];
+            drawSegment(seg, window, elevation, frame, out, creatureDrawn);
         }
     }
     paint(canvas);

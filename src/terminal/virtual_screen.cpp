@@ -1,12 +1,35 @@
 #include "terminal/virtual_screen.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstdint>
 
 namespace dunvale {
 
 static_assert(sizeof(CellLook) == sizeof(uint32_t), "a look packs into a whole number");
+
+namespace {
+
+constexpr uint32_t lookBits(CellLook look) {
+    return std::bit_cast<uint32_t>(look);
+}
+
+static_assert(lookBits(CellLook{false, false, Colour{}, Brightness{}}) == 0,
+              "a look with every field zero has no bits set");
+
+constexpr std::array<uint32_t, 8> colourBits = [] {
+    std::array<uint32_t, 8> bits{};
+    for (size_t c = 0; c < bits.size(); ++c)
+        bits[c] = lookBits(CellLook{false, false, static_cast<Colour>(c), Brightness{}});
+    return bits;
+}();
+
+constexpr std::array<uint32_t, 2> brightnessBits = {
+    lookBits(CellLook{false, false, Colour{}, static_cast<Brightness>(0)}),
+    lookBits(CellLook{false, false, Colour{}, static_cast<Brightness>(1)})};
+
+} // namespace
 
 void VirtualScreen::writeText(Brightness brightness, Colour colour, std::string_view text, int row,
                               int column) {
@@ -37,10 +60,13 @@ void VirtualScreen::writeGlyphs(std::span<const Glyph> glyphs, int row, int colu
     Row& line = chars[static_cast<size_t>(row)];
     LookRow& lineLooks = looks[static_cast<size_t>(row)];
     size_t at = static_cast<size_t>(column);
+    // A look is the bits of its fields together: the shared ones once, then
+    // each glyph's colour and brightness from a table.
+    const uint32_t shared = lookBits(CellLook{true, colours, Colour{}, Brightness{}});
     for (const Glyph& glyph : glyphs) {
         line[at] = glyph.ch;
-        lineLooks[at] =
-            std::bit_cast<uint32_t>(CellLook{true, colours, glyph.colour, glyph.brightness});
+        lineLooks[at] = shared | colourBits[static_cast<size_t>(glyph.colour)] |
+                        brightnessBits[static_cast<size_t>(glyph.brightness)];
         ++at;
     }
 }
