@@ -60,7 +60,8 @@ TEST(GoldenGames, EveryGamePlaysExactlyAsWorkedOut) {
         const std::string printed =
             commandOutput(std::string(DUNVALE_REPLAY_PATH) + " --seed " + seed + " --home " +
                           home.path.string() + " --attrs --state --keys-file " + keys.string());
-        const std::string expected = dunvale::testing::readFile(fs::path(keys).replace_extension(".out"));
+        const std::string expected =
+            dunvale::testing::readFile(fs::path(keys).replace_extension(".out"));
         EXPECT_TRUE(printed == expected)
             << name << " differs at " << firstDifference(expected, printed);
     }
