@@ -173,4 +173,14 @@ template <typename Make, typename Replay>
     return ::testing::AssertionSuccess();
 }
 
+// Whether any square of a side (S, E, N or W) is not wall.
+inline bool sideHasFloor(const CellGrid& cells, char side) {
+    for (int i = 0; i < 10; ++i) {
+        int x = side == 'E' ? 9 : side == 'W' ? 0 : i;
+        int y = side == 'S' ? 9 : side == 'N' ? 0 : i;
+        if (terrainAt(cells, x, y) != Terrain::Wall) return true;
+    }
+    return false;
+}
+
 } // namespace dunvale::testing
