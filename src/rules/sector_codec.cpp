@@ -68,6 +68,9 @@ struct SectorWriter {
     char* at = nullptr;    // the next byte to write
     char* limit = nullptr; // the end of the room
     CountedNumber nextObject;
+    // Cleared at a value a reader refuses: a square off the sector, an
+    // unknown ordinal, a list longer than a reader takes.
+    bool readsBack = true;
 
     // Every piece below writes at most a tag, an object number (both copied
     // as 16 bytes) and two numbers.
@@ -146,10 +149,15 @@ struct SectorWriter {
         tag(tags.whole);
         bracketed(value);
     }
-    void square(int32_t value) { whole(value); }
+    void square(int32_t value) {
+        if (value < 0 || value >= sectorSize) readsBack = false;
+        whole(value);
+    }
 
-    template <typename Enum> void choice(Enum value, int32_t /*count*/) {
-        recordHead(static_cast<int32_t>(value), 0);
+    template <typename Enum> void choice(Enum value, int32_t count) {
+        const auto ordinal = static_cast<int32_t>(value);
+        if (ordinal < 0 || ordinal >= count) readsBack = false;
+        recordHead(ordinal, 0);
         *at++ = ']';
     }
 
@@ -172,7 +180,8 @@ struct SectorWriter {
     }
 
     template <typename T, typename Body>
-    void list(const std::vector<T>& values, int32_t room, size_t /*most*/, Body&& body) {
+    void list(const std::vector<T>& values, int32_t room, size_t most, Body&& body) {
+        if (values.size() > most) readsBack = false;
         beginArray(roomFor(values.size(), room));
         for (const T& value : values)
             body(value);
@@ -347,10 +356,14 @@ struct WrittenSectorReader {
 } // namespace
 
 // Flattened: the layout's many small steps are then one loop over the text.
-[[gnu::flatten]] std::string encodeSector(const Sector& sector, int32_t key) {
+[[gnu::flatten]] WrittenSector writeSector(const Sector& sector, int32_t key) {
     SectorWriter writer(key);
     layout(writer, sector);
-    return writer.take();
+    return WrittenSector{writer.take(), writer.readsBack};
+}
+
+std::string encodeSector(const Sector& sector, int32_t key) {
+    return writeSector(sector, key).text;
 }
 
 std::unique_ptr<Sector> decodeSector(std::string_view text, int32_t key) {

@@ -13,6 +13,15 @@ namespace dunvale {
 
 std::string encodeSector(const Sector& sector, int32_t key);
 
+// The text encodeSector writes, and whether decodeSector reads it back as
+// this very sector: it does unless some value lies outside what a reader
+// accepts (a square off the sector, an unknown ordinal, too long a list).
+struct WrittenSector {
+    std::string text;
+    bool readsBack = true;
+};
+WrittenSector writeSector(const Sector& sector, int32_t key);
+
 // Text as encodeSector writes it is read directly into the sector; any other
 // text goes through the general reader, which gives the same sector or
 // raises, as it always has.

@@ -5,6 +5,7 @@
 #include "support/errors.h"
 #include "support/wrap.h"
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 
@@ -29,11 +30,40 @@ int32_t storeKey(SectorCoord c) {
     return wrapAdd(wrapAdd(c.sx, c.sy), c.sz);
 }
 
+namespace {
+
+// Keeps a sector just written with its text, when the text reads back as
+// this sector; the oldest kept goes first.
+void keep(SectorTable& table, SectorCoord c, WrittenSector written,
+          std::unique_ptr<Sector> sector) {
+    auto& kept = table.kept;
+    std::erase_if(kept, [&](const KeptSector& entry) { return entry.coord == c; });
+    if (!written.readsBack || !sector) return;
+    if (kept.size() >= keptSectorCount) kept.erase(kept.begin());
+    kept.push_back(KeptSector{c, std::move(written.text), std::move(sector)});
+}
+
+// The sector the text stands for: the kept one when the text is the very one
+// written from it (it has not been touched since), else decoded afresh.
+std::unique_ptr<Sector> sectorFromText(SectorTable& table, SectorCoord c, const std::string& text) {
+    auto& kept = table.kept;
+    auto found = std::find_if(kept.begin(), kept.end(),
+                              [&](const KeptSector& entry) { return entry.coord == c; });
+    if (found == kept.end()) return decodeSector(text, storeKey(c));
+    std::unique_ptr<Sector> sector;
+    if (found->text == text) sector = std::move(found->sector);
+    kept.erase(found);
+    return sector ? std::move(sector) : decodeSector(text, storeKey(c));
+}
+
+} // namespace
+
 void storeSector(SectorTable& table, SectorCoord c) {
     const Sector* sector = sectorInMemory(table, c);
     if (sector == nullptr) raiseError(couldntFindMessage(c), errorCode::couldntFind);
-    cachePut(storeOf(table), objectId(c), encodeSector(*sector, storeKey(c)));
-    markStored(table, c);
+    WrittenSector written = writeSector(*sector, storeKey(c));
+    cachePut(storeOf(table), objectId(c), written.text);
+    keep(table, c, std::move(written), markStored(table, c));
 }
 
 void evict(SectorTable& table, SectorCoord c) {
@@ -43,7 +73,7 @@ void evict(SectorTable& table, SectorCoord c) {
 Sector* loadSector(SectorTable& table, SectorCoord c) {
     std::optional<std::string> content = cacheGet(storeOf(table), objectId(c));
     if (!content) return nullptr;
-    std::unique_ptr<Sector> sector = decodeSector(*content, storeKey(c));
+    std::unique_ptr<Sector> sector = sectorFromText(table, c, *content);
     // A creature is listed by the sector it stands in; one listed anywhere
     // else could not be seen or struck, and would still strike.
     for (const auto& creature : sector->creatures)

@@ -7,7 +7,7 @@ namespace dunvale {
 
 namespace {
 
-constexpr int32_t modulus = 2147483647; // 2^31 - 1
+constexpr int32_t modulus = detail::randomModulus;
 constexpr int32_t seedMultiplier = 62089911;
 
 } // namespace
@@ -28,30 +28,8 @@ void seedRandom(int32_t seed) {
     g.far = 23;
 }
 
-namespace {
-
-// One step round the ring: cheaper than a remainder on every draw.
-int nextInRing(int index) {
-    return index == 54 ? 0 : index + 1;
-}
-
-} // namespace
-
-int32_t nextRandom() {
-    RandomState& g = randomGenerator;
-    int32_t sum = wrapAdd(g.ring[g.previous], g.ring[g.far]);
-    int32_t r = sum % modulus;
-    if (r < 0) r += modulus;
-    g.ring[g.write] = r;
-    g.write = nextInRing(g.write);
-    g.previous = nextInRing(g.previous);
-    g.far = nextInRing(g.far);
-    return r;
-}
-
-int32_t randomBelow(int32_t n) {
-    if (n < 1) raiseError("Value out of range", errorCode::valueOutOfRange);
-    return nextRandom() % n;
+void detail::raiseRandomRange() {
+    raiseError("Value out of range", errorCode::valueOutOfRange);
 }
 
 int32_t randomIn(int32_t lo, int32_t hi) {

@@ -43,13 +43,12 @@ struct SectorTableSlots {
         return placed;
     }
 
-    static void markStored(SectorTable& table, SectorCoord c) {
+    static std::unique_ptr<Sector> markStored(SectorTable& table, SectorCoord c) {
         RecentSector& entry = table.recent[detail::recentIndex(c)];
         if (entry.coord == c) entry.sector = nullptr;
-        if (SectorSlot* slot = find(table, c))
-            slot->sector.reset();
-        else
-            table.buckets[bucketOf(c)].push_back(SectorSlot{c, nullptr});
+        if (SectorSlot* slot = find(table, c)) return std::move(slot->sector);
+        table.buckets[bucketOf(c)].push_back(SectorSlot{c, nullptr});
+        return nullptr;
     }
 
     static std::vector<SectorCoord> coords(const SectorTable& table) {
@@ -84,8 +83,8 @@ Sector& putSector(SectorTable& table, SectorCoord c, std::unique_ptr<Sector> sec
     return SectorTableSlots::put(table, c, std::move(sector));
 }
 
-void markStored(SectorTable& table, SectorCoord c) {
-    SectorTableSlots::markStored(table, c);
+std::unique_ptr<Sector> markStored(SectorTable& table, SectorCoord c) {
+    return SectorTableSlots::markStored(table, c);
 }
 
 std::vector<SectorCoord> slotCoords(const SectorTable& table) {

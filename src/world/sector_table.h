@@ -34,6 +34,18 @@ struct RecentSector {
 // Room for a whole 3x3x3 block of sectors.
 constexpr uint32_t recentSectorCount = 32;
 
+// A sector lately written to the store, kept as it was written. Reading the
+// very same text back gives this sector again, so it need not be decoded.
+struct KeptSector {
+    SectorCoord coord;
+    std::string text;
+    std::unique_ptr<Sector> sector;
+};
+
+// A step across a sector's edge leaves up to nine sectors behind (three rows
+// on three levels): room for two such steps.
+constexpr size_t keptSectorCount = 18;
+
 // A hash table from SectorCoord to SectorSlot. Its slots are private: only
 // putSector and markStored change what a slot holds, and they keep the
 // recent look-ups right, so a remembered sector is always one the table
@@ -43,6 +55,8 @@ class SectorTable {
     // Not owned: whoever opened the store keeps it open while the table is
     // used. Null for a table that never stores a sector.
     GameStore* store = nullptr;
+    // Sectors lately stored, oldest first; never touched while kept.
+    std::vector<KeptSector> kept;
 
   private:
     std::array<std::vector<SectorSlot>, sectorTableBuckets> buckets;
@@ -66,8 +80,9 @@ bool hasSlot(const SectorTable& table, SectorCoord c);
 bool isInMemory(const SectorTable& table, SectorCoord c);
 // Inserts the sector as held in memory, replacing any slot for c.
 Sector& putSector(SectorTable& table, SectorCoord c, std::unique_ptr<Sector> sector);
-// Replaces c's slot by one that says the sector lies in the store.
-void markStored(SectorTable& table, SectorCoord c);
+// Replaces c's slot by one that says the sector lies in the store, and hands
+// back the sector it held, if any.
+std::unique_ptr<Sector> markStored(SectorTable& table, SectorCoord c);
 // Every coordinate that has a slot, in the table's own order.
 std::vector<SectorCoord> slotCoords(const SectorTable& table);
 

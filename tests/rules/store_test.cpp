@@ -68,6 +68,13 @@ TEST(SectorStore, StoredSectorComesBackWithItsChanges) {
     EXPECT_EQ(again->cells[4][4].lastSeen, 77);
     ASSERT_EQ(again->items.size(), 2u);
     EXPECT_EQ(again->items[0].item, (Item{ItemClass::Potion, 4}));
+
+    // A file changed since the game wrote it is read afresh.
+    evict(table, c);
+    auto changed = richSector(c);
+    changed->cells[4][4].lastSeen = 88;
+    writeFile(file, encodeSector(*changed, storeKey(c)));
+    EXPECT_EQ(findSector(table, c)->cells[4][4].lastSeen, 88);
 }
 
 TEST(SectorStore, SameKeyDifferentFiles) {
