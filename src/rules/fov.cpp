@@ -305,12 +305,18 @@ void stampSquare(SectorWindow& sectors, int32_t turn, Position p, int32_t dx, in
     }
 }
 
-std::vector<Offset> visibleSquares(const ViewGrid& grid) {
-    std::vector<Offset> visible;
+// Fills `visible` again, keeping the room it already has.
+void listVisible(const ViewGrid& grid, std::vector<Offset>& visible) {
+    visible.clear();
     const int32_t r = grid.radius;
     for (int32_t dx = -r; dx <= r; ++dx)
         for (int32_t dy = -r; dy <= r; ++dy)
             if (isVisible(grid.at(dx, dy).state)) visible.push_back(Offset{dx, dy});
+}
+
+std::vector<Offset> visibleSquares(const ViewGrid& grid) {
+    std::vector<Offset> visible;
+    listVisible(grid, visible);
     return visible;
 }
 
@@ -328,7 +334,7 @@ void updateView(int32_t turn, int32_t radius, Position p, SectorTable& table) {
         remembered.radius = -1;
         remembered.lookUps.clear();
         evaluateAll(remembered.grid, radius, p, table, &remembered.lookUps);
-        remembered.visible = visibleSquares(remembered.grid);
+        listVisible(remembered.grid, remembered.visible);
         remembered.radius = radius;
         remembered.origin = p;
     }

@@ -27,10 +27,23 @@ struct SectorTableSlots {
     }
 
     static Sector* inMemory(SectorTable& table, SectorCoord c) {
+        RecentSector& entry = table.recent[detail::recentIndex(c)];
+        if (entry.neverMade && entry.coord == c) return nullptr;
         SectorSlot* slot = find(table, c);
-        if (slot == nullptr || !slot->sector) return nullptr;
+        if (slot == nullptr) {
+            entry = RecentSector{c, nullptr, true};
+            return nullptr;
+        }
+        if (!slot->sector) return nullptr;
         remember(table, c, slot->sector.get());
         return slot->sector.get();
+    }
+
+    static bool hasSlot(const SectorTable& table, SectorCoord c) {
+        const RecentSector& entry = table.recent[detail::recentIndex(c)];
+        if (entry.coord == c && (entry.sector != nullptr || entry.neverMade))
+            return entry.sector != nullptr;
+        return find(table, c) != nullptr;
     }
 
     static Sector& put(SectorTable& table, SectorCoord c, std::unique_ptr<Sector> sector) {
@@ -45,7 +58,7 @@ struct SectorTableSlots {
 
     static std::unique_ptr<Sector> markStored(SectorTable& table, SectorCoord c) {
         RecentSector& entry = table.recent[detail::recentIndex(c)];
-        if (entry.coord == c) entry.sector = nullptr;
+        if (entry.coord == c) entry = RecentSector{c, nullptr, false};
         if (SectorSlot* slot = find(table, c)) return std::move(slot->sector);
         table.buckets[bucketOf(c)].push_back(SectorSlot{c, nullptr});
         return nullptr;
@@ -69,7 +82,7 @@ Sector* detail::sectorInMemoryFromSlots(SectorTable& table, SectorCoord c) {
 }
 
 bool hasSlot(const SectorTable& table, SectorCoord c) {
-    return SectorTableSlots::find(table, c) != nullptr;
+    return SectorTableSlots::hasSlot(table, c);
 }
 
 bool isInMemory(const SectorTable& table, SectorCoord c) {

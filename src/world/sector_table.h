@@ -24,11 +24,13 @@ struct SectorSlot {
 
 constexpr int sectorTableBuckets = 349;
 
-// A sector held in memory that was looked up lately. Creatures and the map
-// ask for the same few sectors again and again.
+// A sector held in memory that was looked up lately, or one that was never
+// made. Creatures and the map ask for the same few sectors again and again,
+// and most of the levels above and below are never made at all.
 struct RecentSector {
     SectorCoord coord;
-    Sector* sector = nullptr; // null: nothing remembered
+    Sector* sector = nullptr; // null: not known to be in memory
+    bool neverMade = false;   // no slot at all for coord
 };
 
 // Room for a whole 3x3x3 block of sectors.

@@ -20,6 +20,11 @@ TEST(SectorTableRecent, SectorsSharingAPlaceAreEachFoundAsThemselves) {
     for (const auto& pair : sharingPlaces) {
         auto level = testing::levelWith({});
         SectorTable& table = level->sectors;
+        // Asked for before they are made: then found once made.
+        for (SectorCoord c : pair) {
+            EXPECT_EQ(findSector(table, c), nullptr);
+            EXPECT_FALSE(hasSlot(table, c));
+        }
         Sector& a = testing::addSector(table, pair[0]);
         Sector& b = testing::addSector(table, pair[1]);
         for (int round = 0; round < 2; ++round) {
@@ -35,6 +40,12 @@ TEST(SectorTableRecent, SectorsSharingAPlaceAreEachFoundAsThemselves) {
         EXPECT_EQ(findSector(table, pair[0]), &a);
         markStored(table, pair[0]);
         EXPECT_FALSE(isInMemory(table, pair[0]));
+        EXPECT_TRUE(hasSlot(table, pair[0]));
+        // Never made, then marked as lying in the store.
+        const SectorCoord unmade{pair[0].sx, pair[0].sy, wrapAdd(pair[0].sz, 1)};
+        EXPECT_EQ(findSector(table, unmade), nullptr);
+        markStored(table, unmade);
+        EXPECT_TRUE(hasSlot(table, unmade));
     }
 }
 
