@@ -22,46 +22,60 @@ struct SectorTableSlots {
         return found == bucket.end() ? nullptr : &*found;
     }
 
-    static void remember(SectorTable& table, SectorCoord c, Sector* sector) {
-        table.recent[detail::recentIndex(c)] = RecentSector{c, sector};
+    // The slot for c, made (empty) when there is none.
+    static SectorSlot& slotFor(SectorTable& table, SectorCoord c) {
+        if (SectorSlot* slot = find(table, c)) return *slot;
+        return table.buckets[bucketOf(c)].emplace_back(SectorSlot{c, nullptr});
+    }
+
+    // Notes what the slot for c, or its absence, says.
+    static void remember(SectorTable& table, SectorCoord c, const SectorSlot* slot) {
+        RecentSector& entry = table.recent[detail::recentIndex(c)];
+        if (slot == nullptr)
+            entry = RecentSector{c, nullptr, RecentState::NeverMade};
+        else if (slot->sector)
+            entry = RecentSector{c, slot->sector.get(), RecentState::Held};
+        else
+            entry = RecentSector{c, nullptr, RecentState::Stored};
+    }
+
+    // The entry for c, when one is noted.
+    static const RecentSector* noted(const SectorTable& table, SectorCoord c) {
+        const RecentSector& entry = table.recent[detail::recentIndex(c)];
+        return entry.state != RecentState::Unknown && entry.coord == c ? &entry : nullptr;
     }
 
     static Sector* inMemory(SectorTable& table, SectorCoord c) {
-        RecentSector& entry = table.recent[detail::recentIndex(c)];
-        if (entry.neverMade && entry.coord == c) return nullptr;
-        SectorSlot* slot = find(table, c);
-        if (slot == nullptr) {
-            entry = RecentSector{c, nullptr, true};
-            return nullptr;
-        }
-        if (!slot->sector) return nullptr;
-        remember(table, c, slot->sector.get());
-        return slot->sector.get();
+        if (const RecentSector* entry = noted(table, c)) return entry->sector;
+        const SectorSlot* slot = find(table, c);
+        remember(table, c, slot);
+        return slot == nullptr ? nullptr : slot->sector.get();
     }
 
     static bool hasSlot(const SectorTable& table, SectorCoord c) {
-        const RecentSector& entry = table.recent[detail::recentIndex(c)];
-        if (entry.coord == c && (entry.sector != nullptr || entry.neverMade))
-            return entry.sector != nullptr;
+        if (const RecentSector* entry = noted(table, c))
+            return entry->state != RecentState::NeverMade;
         return find(table, c) != nullptr;
     }
 
+    static bool isInMemory(const SectorTable& table, SectorCoord c) {
+        if (const RecentSector* entry = noted(table, c)) return entry->state == RecentState::Held;
+        const SectorSlot* slot = find(table, c);
+        return slot != nullptr && slot->sector != nullptr;
+    }
+
     static Sector& put(SectorTable& table, SectorCoord c, std::unique_ptr<Sector> sector) {
-        Sector& placed = *sector;
-        if (SectorSlot* slot = find(table, c))
-            slot->sector = std::move(sector);
-        else
-            table.buckets[bucketOf(c)].push_back(SectorSlot{c, std::move(sector)});
-        remember(table, c, &placed);
-        return placed;
+        SectorSlot& slot = slotFor(table, c);
+        slot.sector = std::move(sector);
+        remember(table, c, &slot);
+        return *slot.sector;
     }
 
     static std::unique_ptr<Sector> markStored(SectorTable& table, SectorCoord c) {
-        RecentSector& entry = table.recent[detail::recentIndex(c)];
-        if (entry.coord == c) entry = RecentSector{c, nullptr, false};
-        if (SectorSlot* slot = find(table, c)) return std::move(slot->sector);
-        table.buckets[bucketOf(c)].push_back(SectorSlot{c, nullptr});
-        return nullptr;
+        SectorSlot& slot = slotFor(table, c);
+        std::unique_ptr<Sector> held = std::move(slot.sector);
+        remember(table, c, &slot);
+        return held;
     }
 
     static std::vector<SectorCoord> coords(const SectorTable& table) {
@@ -86,10 +100,7 @@ bool hasSlot(const SectorTable& table, SectorCoord c) {
 }
 
 bool isInMemory(const SectorTable& table, SectorCoord c) {
-    const RecentSector& entry = table.recent[detail::recentIndex(c)];
-    if (entry.sector != nullptr && entry.coord == c) return true;
-    const SectorSlot* slot = SectorTableSlots::find(table, c);
-    return slot != nullptr && slot->sector != nullptr;
+    return SectorTableSlots::isInMemory(table, c);
 }
 
 Sector& putSector(SectorTable& table, SectorCoord c, std::unique_ptr<Sector> sector) {

@@ -24,17 +24,21 @@ struct SectorSlot {
 
 constexpr int sectorTableBuckets = 349;
 
-// A sector held in memory that was looked up lately, or one that was never
-// made. Creatures and the map ask for the same few sectors again and again,
-// and most of the levels above and below are never made at all.
+// What a recent look-up found: a sector held in memory, one lying in the
+// store, or none ever made (most of the levels above and below).
+enum class RecentState : uint8_t { Unknown, Held, Stored, NeverMade };
+
+// A sector looked up lately. Creatures and the map ask for the same few
+// sectors again and again.
 struct RecentSector {
     SectorCoord coord;
-    Sector* sector = nullptr; // null: not known to be in memory
-    bool neverMade = false;   // no slot at all for coord
+    Sector* sector = nullptr; // set when Held
+    RecentState state = RecentState::Unknown;
 };
 
-// Room for a whole 3x3x3 block of sectors.
-constexpr uint32_t recentSectorCount = 32;
+// Room for the sectors up to two away on the player's level and the levels
+// just above and below, each in a place of its own.
+constexpr uint32_t recentSectorCount = 128;
 
 // A sector lately written to the store, kept as it was written. Reading the
 // very same text back gives this sector again, so it need not be decoded.
@@ -66,7 +70,6 @@ class SectorTable {
 
     friend struct SectorTableSlots;
     friend Sector* sectorInMemory(SectorTable& table, SectorCoord c);
-    friend bool isInMemory(const SectorTable& table, SectorCoord c);
 };
 
 struct LevelRecord {
@@ -89,12 +92,12 @@ std::unique_ptr<Sector> markStored(SectorTable& table, SectorCoord c);
 std::vector<SectorCoord> slotCoords(const SectorTable& table);
 
 namespace detail {
-// x + 3y + 9z differs for every pair of sectors in a 3x3x3 block, and 27
-// neighbouring values stay apart modulo 32: the sectors around the player
+// x + 5y + 25z differs for every pair of sectors in a 5x5x3 block, and 75
+// neighbouring values stay apart modulo 128: the sectors around the player
 // never push each other out.
 inline size_t recentIndex(SectorCoord c) {
-    const uint32_t mixed = static_cast<uint32_t>(c.sx) + 3u * static_cast<uint32_t>(c.sy) +
-                           9u * static_cast<uint32_t>(c.sz);
+    const uint32_t mixed = static_cast<uint32_t>(c.sx) + 5u * static_cast<uint32_t>(c.sy) +
+                           25u * static_cast<uint32_t>(c.sz);
     return mixed % recentSectorCount;
 }
 Sector* sectorInMemoryFromSlots(SectorTable& table, SectorCoord c);
@@ -103,7 +106,7 @@ Sector* sectorInMemoryFromSlots(SectorTable& table, SectorCoord c);
 // Inline: creatures and the map ask this for nearly every square.
 inline Sector* sectorInMemory(SectorTable& table, SectorCoord c) {
     const RecentSector& entry = table.recent[detail::recentIndex(c)];
-    if (entry.sector != nullptr && entry.coord == c) return entry.sector;
+    if (entry.state != RecentState::Unknown && entry.coord == c) return entry.sector;
     return detail::sectorInMemoryFromSlots(table, c);
 }
 

@@ -10,10 +10,10 @@ namespace dunvale {
 namespace {
 
 // Pairs of sectors that share a place among the recently found ones (their
-// x + 3y + 9z agree modulo 32), including across zero and the wrap.
+// x + 5y + 25z agree modulo 128), including across zero and the wrap.
 const SectorCoord sharingPlaces[][2] = {
-    {{0, 0, 0}, {32, 0, 0}},  {{-1, 0, 0}, {31, 0, 0}},       {{1, -2, 5}, {1, 30, 5}},
-    {{0, 0, -1}, {0, 0, 31}}, {{INT32_MIN, 0, 0}, {0, 0, 0}},
+    {{0, 0, 0}, {128, 0, 0}},  {{-1, 0, 0}, {127, 0, 0}},      {{1, -2, 5}, {1, 126, 5}},
+    {{0, 0, -1}, {0, 0, 127}}, {{INT32_MIN, 0, 0}, {0, 0, 0}}, {{2, 0, 0}, {-3, 1, 0}},
 };
 
 TEST(SectorTableRecent, SectorsSharingAPlaceAreEachFoundAsThemselves) {
