@@ -17,6 +17,7 @@ Sector* loadStoredSector(SectorTable& table, SectorCoord c);
 // it was never generated (or its file has gone).
 inline Sector* findSector(SectorTable& table, SectorCoord c) {
     if (Sector* held = sectorInMemory(table, c)) return held;
+    if (knownNeverMade(table, c)) return nullptr;
     return detail::loadStoredSector(table, c);
 }
 

@@ -85,7 +85,7 @@ Sector* loadSector(SectorTable& table, SectorCoord c) {
 void evictFarSectors(SectorTable& table, SectorCoord c) {
     auto far = [](int32_t a, int32_t b) { return wrapAbs(wrapSub(a, b)) > 1; };
     // Evicting changes the table, so the coordinates are taken first.
-    for (SectorCoord other : slotCoords(table))
+    for (SectorCoord other : heldCoords(table))
         if (far(other.sx, c.sx) || far(other.sy, c.sy) || far(other.sz, c.sz)) evict(table, other);
 }
 

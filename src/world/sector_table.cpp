@@ -78,11 +78,11 @@ struct SectorTableSlots {
         return held;
     }
 
-    static std::vector<SectorCoord> coords(const SectorTable& table) {
+    static std::vector<SectorCoord> coords(const SectorTable& table, bool heldOnly) {
         std::vector<SectorCoord> coords;
         for (const auto& bucket : table.buckets)
             for (const SectorSlot& slot : bucket)
-                coords.push_back(slot.coord);
+                if (!heldOnly || slot.sector) coords.push_back(slot.coord);
         return coords;
     }
 };
@@ -112,7 +112,11 @@ std::unique_ptr<Sector> markStored(SectorTable& table, SectorCoord c) {
 }
 
 std::vector<SectorCoord> slotCoords(const SectorTable& table) {
-    return SectorTableSlots::coords(table);
+    return SectorTableSlots::coords(table, false);
+}
+
+std::vector<SectorCoord> heldCoords(const SectorTable& table) {
+    return SectorTableSlots::coords(table, true);
 }
 
 } // namespace dunvale

@@ -70,6 +70,7 @@ class SectorTable {
 
     friend struct SectorTableSlots;
     friend Sector* sectorInMemory(SectorTable& table, SectorCoord c);
+    friend bool knownNeverMade(const SectorTable& table, SectorCoord c);
 };
 
 struct LevelRecord {
@@ -90,6 +91,8 @@ Sector& putSector(SectorTable& table, SectorCoord c, std::unique_ptr<Sector> sec
 std::unique_ptr<Sector> markStored(SectorTable& table, SectorCoord c);
 // Every coordinate that has a slot, in the table's own order.
 std::vector<SectorCoord> slotCoords(const SectorTable& table);
+// Those of them whose sector is held in memory.
+std::vector<SectorCoord> heldCoords(const SectorTable& table);
 
 namespace detail {
 // x + 5y + 25z differs for every pair of sectors in a 5x5x3 block, and 75
@@ -108,6 +111,14 @@ inline Sector* sectorInMemory(SectorTable& table, SectorCoord c) {
     const RecentSector& entry = table.recent[detail::recentIndex(c)];
     if (entry.state != RecentState::Unknown && entry.coord == c) return entry.sector;
     return detail::sectorInMemoryFromSlots(table, c);
+}
+
+// Whether a recent look-up found that c was never made; false when that is
+// not known. Inline: the creatures' turn asks it for the missing levels
+// above and below every turn.
+inline bool knownNeverMade(const SectorTable& table, SectorCoord c) {
+    const RecentSector& entry = table.recent[detail::recentIndex(c)];
+    return entry.state == RecentState::NeverMade && entry.coord == c;
 }
 
 } // namespace dunvale
