@@ -305,13 +305,16 @@ void stampSquare(SectorWindow& sectors, int32_t turn, Position p, int32_t dx, in
     }
 }
 
-// Fills `visible` again, keeping the room it already has.
+// Fills `visible` again, keeping the room it already has: sized for every
+// square first, then cut to those seen.
 void listVisible(const ViewGrid& grid, std::vector<Offset>& visible) {
-    visible.clear();
+    visible.resize(grid.squares.size());
+    size_t count = 0;
     const int32_t r = grid.radius;
     for (int32_t dx = -r; dx <= r; ++dx)
         for (int32_t dy = -r; dy <= r; ++dy)
-            if (isVisible(grid.at(dx, dy).state)) visible.push_back(Offset{dx, dy});
+            if (isVisible(grid.at(dx, dy).state)) visible[count++] = Offset{dx, dy};
+    visible.resize(count);
 }
 
 std::vector<Offset> visibleSquares(const ViewGrid& grid) {
