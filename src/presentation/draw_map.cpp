@@ -139,6 +139,14 @@ struct DrawContext {
     int32_t exploration;
 };
 
+// What every square of one frame is drawn against.
+struct Frame {
+    DrawContext context;
+    int32_t elevation; // of the player's square: the reference for heights
+    const TerrainLooks& looks;
+    const Runs& rows;
+};
+
 // One column of the window within one sector: `count` Cells from (x, y)
 // upwards, drawn into the canvas from `out` upwards on the screen.
 struct Segment {
@@ -196,23 +204,43 @@ bool isOpening(int32_t elevation) {
 }
 
 // Most squares are bare terrain, remembered or in view with nothing on
-// them: they take a table look-up, the rest the full rules.
-void drawSegment(const Segment& seg, WindowSectors& window, int32_t elevation, DrawContext frame,
-                 const TerrainLooks& looks, Glyph* out, bool& creatureDrawn) {
-    const Cell* column = &window.sector(seg.slot).cells[static_cast<size_t>(seg.x)][0];
-    const uint32_t busy = window.busyColumn(seg.slot, seg.x);
-    for (int32_t y = seg.y; y < seg.y + seg.count; ++y, out -= canvasRowStride) {
-        const Cell& cell = column[y];
-        if (isOpening(cell.elevation)) [[unlikely]] {
-            *out = fullSquareGlyph(seg, y, window, elevation, frame, creatureDrawn);
-        } else if (cell.lastSeen == neverSeen) {
+// them: they take a table look-up, the rest the full rules. Returns where the
+// square above the segment goes.
+Glyph* drawSegment(const Segment& seg, WindowSectors& window, const Frame& frame, Glyph* out,
+                   bool& creatureDrawn) {
+    const Cell* first = &window.sector(seg.slot).cells[static_cast<size_t>(seg.x)][0] + seg.y;
+    uint32_t busy = window.busyColumn(seg.slot, seg.x) >> seg.y; // bit 0: this square
+    const Cell* const end = first + seg.count;
+    for (const Cell* cell = first; cell != end; ++cell, busy >>= 1, out -= canvasRowStride) {
+        // Openings and unusual heights are not steps.
+        const uint32_t step = stepOf(cell->elevation);
+        const bool seen = cell->lastSeen != neverSeen;
+        if (step >= stepCount || (seen && ((busy & 1u) != 0 || !cell->entries.empty() ||
+                                           !inTerrainLooks(cell->terrain)))) [[unlikely]] {
+            const auto y = static_cast<int32_t>(seg.y + (cell - first));
+            *out = fullSquareGlyph(seg, y, window, frame.elevation, frame.context, creatureDrawn);
+        } else if (!seen) {
             *out = blankGlyph;
-        } else if ((busy >> y & 1u) != 0 || !cell.entries.empty() ||
-                   !inTerrainLooks(cell.terrain)) {
-            *out = fullSquareGlyph(seg, y, window, elevation, frame, creatureDrawn);
         } else {
-            *out = terrainLook(looks, cell.terrain, wrapSub(cell.elevation, elevation));
+            *out = terrainLook(frame.looks, cell->terrain, step);
         }
+    }
+    return out;
+}
+
+// One column of the window, bottom to top: each run of rows reads one
+// sector's column of Cells.
+void drawColumn(WindowSectors& window, const Frame& frame, int32_t columnStep, int32_t x,
+                Glyph* out, bool& creatureDrawn) {
+    for (int r = 0; r < frame.rows.count; ++r) {
+        const Run& up = frame.rows.runs[static_cast<size_t>(r)];
+        const Segment seg{WindowSectors::slotOf(columnStep, up.sectorStep, 0),
+                          x,
+                          up.firstSquare,
+                          up.last - up.first + 1,
+                          columnStep,
+                          up.sectorStep};
+        out = drawSegment(seg, window, frame, out, creatureDrawn);
     }
 }
 
@@ -221,31 +249,22 @@ void drawSegment(const Segment& seg, WindowSectors& window, int32_t elevation, D
 bool drawView(const Player& player, LevelRecord& level) {
     SectorTable& table = level.sectors;
     const Position origin = player.position;
-    const int32_t elevation = cellAt(table, origin).elevation;
-    const DrawContext frame{level.turn, player.skills.exploration};
-    const TerrainLooks& looks = terrainLooksFor(frame.exploration);
     const Runs columns = runsAround(origin.x, reachX);
     const Runs rows = runsAround(origin.y, reachY);
+    const DrawContext context{level.turn, player.skills.exploration};
+    const int32_t elevation = cellAt(table, origin).elevation;
+    const Frame frame{context, elevation, terrainLooksFor(elevation, context.exploration), rows};
     WindowSectors window(table, origin.sector);
     bool creatureDrawn = false;
     Canvas& canvas = nextCanvas();
-    // Column by column, each run of a column reading one sector's column of
-    // Cells; a larger dy is higher on the screen.
+    // Column by column, in the order that decides the smoke's flicker; a
+    // larger dy is higher on the screen.
     for (int c = 0; c < columns.count; ++c) {
         const Run& across = columns.runs[static_cast<size_t>(c)];
         for (int32_t dx = across.first; dx <= across.last; ++dx) {
-            const auto canvasColumn = static_cast<size_t>(dx + reachX);
-            for (int r = 0; r < rows.count; ++r) {
-                const Run& up = rows.runs[static_cast<size_t>(r)];
-                const Segment seg{WindowSectors::slotOf(across.sectorStep, up.sectorStep, 0),
-                                  across.firstSquare + (dx - across.first),
-                                  up.firstSquare,
-                                  up.last - up.first + 1,
-                                  across.sectorStep,
-                                  up.sectorStep};
-                Glyph* out = &canvas.rows[static_cast<size_t>(reachY - up.first)][canvasColumn];
-                drawSegment(seg, window, elevation, frame, looks, out, creatureDrawn);
-            }
+            Glyph* bottom = &canvas.rows[2 * reachY][static_cast<size_t>(dx + reachX)];
+            drawColumn(window, frame, across.sectorStep, across.firstSquare + (dx - across.first),
+                       bottom, creatureDrawn);
         }
     }
     paint();

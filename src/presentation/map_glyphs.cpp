@@ -4,6 +4,7 @@
 #include "support/random.h"
 
 #include <optional>
+#include <utility>
 
 namespace dunvale {
 
@@ -91,15 +92,17 @@ Glyph groundGlyph(const Cell& cell, int32_t h, int32_t exploration) {
     return bareTerrainGlyph(cell.terrain, heightOf(h), exploration);
 }
 
-const TerrainLooks& terrainLooksFor(int32_t exploration) {
+const TerrainLooks& terrainLooksFor(int32_t reference, int32_t exploration) {
     static TerrainLooks table;
-    static std::optional<int32_t> workedOutFor;
-    if (workedOutFor == exploration) return table;
+    static std::optional<std::pair<int32_t, int32_t>> workedOutFor;
+    if (workedOutFor == std::pair{reference, exploration}) return table;
     for (size_t t = 0; t < terrainKindCount; ++t)
-        for (Height height : {Height::Level, Height::Above, Height::Below})
-            table.looks[t * 3 + static_cast<size_t>(height)] =
-                bareTerrainGlyph(static_cast<Terrain>(t), height, exploration);
-    workedOutFor = exploration;
+        for (uint32_t step = 0; step < stepCount; ++step) {
+            const int32_t elevation = lowestStep + static_cast<int32_t>(step);
+            table.looks[t * stepCount + step] = bareTerrainGlyph(
+                static_cast<Terrain>(t), heightOf(wrapSub(elevation, reference)), exploration);
+        }
+    workedOutFor = std::pair{reference, exploration};
     return table;
 }
 

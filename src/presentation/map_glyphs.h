@@ -31,23 +31,34 @@ constexpr size_t terrainKindCount = 6;
 static_assert(static_cast<size_t>(Terrain::SmokeTrap) + 1 == terrainKindCount,
               "SmokeTrap is the last terrain");
 
-// The look of every terrain at every height, for one explorer's skill: worked
-// out once a frame, so that a bare square costs one look-up.
+// A square's own elevation is one of these steps unless it is an opening
+// (3 or -3) or something unusual.
+constexpr int32_t lowestStep = -2;
+constexpr uint32_t stepCount = 5;
+
+// The look of every terrain on every step, against one reference elevation
+// and for one explorer's skill: kept from one frame to the next while those
+// stay the same, so that a bare square costs one look-up.
 struct TerrainLooks {
-    std::array<Glyph, terrainKindCount * 3> looks;
+    std::array<Glyph, terrainKindCount * stepCount> looks;
 };
 
-// Kept from one frame to the next while the skill stays the same.
-const TerrainLooks& terrainLooksFor(int32_t exploration);
+const TerrainLooks& terrainLooksFor(int32_t reference, int32_t exploration);
+
+// Where an elevation's looks lie in the table: stepCount or more for one
+// that is not a step.
+inline uint32_t stepOf(int32_t elevation) {
+    return static_cast<uint32_t>(elevation) - static_cast<uint32_t>(lowestStep);
+}
 
 // Whether `terrain` (as stored, possibly out of range) is in the table.
 inline bool inTerrainLooks(Terrain terrain) {
     return static_cast<uint32_t>(terrain) < terrainKindCount;
 }
 
-// Terrain without smoke, at height h: bareTerrainGlyph from the table.
-inline Glyph terrainLook(const TerrainLooks& table, Terrain terrain, int32_t h) {
-    return table.looks[static_cast<size_t>(terrain) * 3 + static_cast<size_t>(heightOf(h))];
+// Terrain without smoke on a step: bareTerrainGlyph from the table.
+inline Glyph terrainLook(const TerrainLooks& table, Terrain terrain, uint32_t step) {
+    return table.looks[static_cast<size_t>(terrain) * stepCount + step];
 }
 
 } // namespace dunvale
