@@ -88,14 +88,13 @@ class WindowSectors {
     }
     SectorCoord coordOf(size_t slot) const { return window.coordOf(slot); }
     Sector& sector(size_t slot) { return window.sector(slot); }
-    // Bit y set where a creature or an item stands on (x, y) of a sector
-    // already looked up.
-    uint32_t busyColumn(size_t slot, int32_t x) {
+    // Where creatures and items stand in a sector already looked up.
+    const BusyColumns& busyColumns(size_t slot) {
         if (!indexed[slot]) {
             busy[slot] = busyColumnsOf(window.sector(slot), window.coordOf(slot));
             indexed[slot] = true;
         }
-        return busy[slot][static_cast<size_t>(x)];
+        return busy[slot];
     }
 
   private:
@@ -147,15 +146,14 @@ struct Frame {
     const Runs& rows;
 };
 
-// One column of the window within one sector: `count` Cells from (x, y)
-// upwards, drawn into the canvas from `out` upwards on the screen.
-struct Segment {
+// The part of the window that lies in one sector of its level: a run of
+// columns by a run of rows.
+struct Block {
     size_t slot = 0;
-    int32_t x = 0;
-    int32_t y = 0;
-    int32_t count = 0;
     int32_t columnStep = 0;
     int32_t rowStep = 0;
+    Sector* sector = nullptr; // null until a square first needs it
+    const BusyColumns* busy = nullptr;
 };
 
 constexpr ptrdiff_t canvasRowStride = 2 * reachX + 1;
@@ -187,38 +185,41 @@ bool isOpening(int32_t elevation) {
     return elevation == 3 || elevation == -3;
 }
 
-// The square y of a segment by the full rules: through an opening, what
+// The square (x, y) of a block by the full rules: through an opening, what
 // lies on the level beyond.
-[[gnu::noinline]] Glyph fullSquareGlyph(const Segment& seg, int32_t y, WindowSectors& window,
-                                        int32_t elevation, DrawContext frame, bool& creatureDrawn) {
-    Cell& cell = window.sector(seg.slot).cells[seg.x][y];
+[[gnu::noinline]] Glyph fullSquareGlyph(const Block& block, int32_t x, int32_t y,
+                                        WindowSectors& window, int32_t elevation, DrawContext frame,
+                                        bool& creatureDrawn) {
+    Cell& cell = block.sector->cells[static_cast<size_t>(x)][static_cast<size_t>(y)];
     if (!isOpening(cell.elevation))
-        return squareGlyph(cell, window, seg.slot, seg.x, y, elevation, frame, creatureDrawn);
+        return squareGlyph(cell, window, block.slot, x, y, elevation, frame, creatureDrawn);
     // An opening onto another level shows what lies there, one level deep,
     // against a reference shifted by that level's height.
     const int32_t level = cell.elevation / 3;
-    const size_t shown = WindowSectors::slotOf(seg.columnStep, seg.rowStep, level);
-    Cell& shownCell = window.sector(shown).cells[seg.x][y];
+    const size_t shown = WindowSectors::slotOf(block.columnStep, block.rowStep, level);
+    Cell& shownCell = window.sector(shown).cells[static_cast<size_t>(x)][static_cast<size_t>(y)];
     const int32_t reference = level == 1 ? wrapSub(elevation, 10) : wrapAdd(elevation, 10);
-    return squareGlyph(shownCell, window, shown, seg.x, y, reference, frame, creatureDrawn);
+    return squareGlyph(shownCell, window, shown, x, y, reference, frame, creatureDrawn);
 }
 
-// Most squares are bare terrain, remembered or in view with nothing on
-// them: they take a table look-up, the rest the full rules. Returns where the
-// square above the segment goes.
-Glyph* drawSegment(const Segment& seg, WindowSectors& window, const Frame& frame, Glyph* out,
-                   bool& creatureDrawn) {
-    const Cell* first = &window.sector(seg.slot).cells[static_cast<size_t>(seg.x)][0] + seg.y;
-    uint32_t busy = window.busyColumn(seg.slot, seg.x) >> seg.y; // bit 0: this square
-    const Cell* const end = first + seg.count;
+// Column x of a block, the rows of `up` from the bottom: most squares are
+// bare terrain, remembered or in view with nothing on them, and take a table
+// look-up; the rest the full rules. Returns where the square above goes.
+Glyph* drawSegment(const Block& block, int32_t x, const Run& up, WindowSectors& window,
+                   const Frame& frame, Glyph* out, bool& creatureDrawn) {
+    const Cell* const first =
+        &block.sector->cells[static_cast<size_t>(x)][static_cast<size_t>(up.firstSquare)];
+    const Cell* const end = first + (up.last - up.first + 1);
+    uint32_t busy = (*block.busy)[static_cast<size_t>(x)] >> up.firstSquare; // bit 0: this square
     for (const Cell* cell = first; cell != end; ++cell, busy >>= 1, out -= canvasRowStride) {
         // Openings and unusual heights are not steps.
         const uint32_t step = stepOf(cell->elevation);
         const bool seen = cell->lastSeen != neverSeen;
         if (step >= stepCount || (seen && ((busy & 1u) != 0 || !cell->entries.empty() ||
                                            !inTerrainLooks(cell->terrain)))) [[unlikely]] {
-            const auto y = static_cast<int32_t>(seg.y + (cell - first));
-            *out = fullSquareGlyph(seg, y, window, frame.elevation, frame.context, creatureDrawn);
+            const auto y = static_cast<int32_t>(up.firstSquare + (cell - first));
+            *out =
+                fullSquareGlyph(block, x, y, window, frame.elevation, frame.context, creatureDrawn);
         } else if (!seen) {
             *out = blankGlyph;
         } else {
@@ -228,19 +229,19 @@ Glyph* drawSegment(const Segment& seg, WindowSectors& window, const Frame& frame
     return out;
 }
 
-// One column of the window, bottom to top: each run of rows reads one
-// sector's column of Cells.
-void drawColumn(WindowSectors& window, const Frame& frame, int32_t columnStep, int32_t x,
+// One column of the window, bottom to top, through the blocks of its run of
+// columns: each run of rows reads one sector's column of Cells. A block's
+// sector is looked up when its first square is drawn.
+void drawColumn(std::array<Block, 3>& blocks, int32_t x, WindowSectors& window, const Frame& frame,
                 Glyph* out, bool& creatureDrawn) {
     for (int r = 0; r < frame.rows.count; ++r) {
-        const Run& up = frame.rows.runs[static_cast<size_t>(r)];
-        const Segment seg{WindowSectors::slotOf(columnStep, up.sectorStep, 0),
-                          x,
-                          up.firstSquare,
-                          up.last - up.first + 1,
-                          columnStep,
-                          up.sectorStep};
-        out = drawSegment(seg, window, frame, out, creatureDrawn);
+        Block& block = blocks[static_cast<size_t>(r)];
+        if (block.sector == nullptr) {
+            block.sector = &window.sector(block.slot);
+            block.busy = &window.busyColumns(block.slot);
+        }
+        out = drawSegment(block, x, frame.rows.runs[static_cast<size_t>(r)], window, frame, out,
+                          creatureDrawn);
     }
 }
 
@@ -261,10 +262,16 @@ bool drawView(const Player& player, LevelRecord& level) {
     // larger dy is higher on the screen.
     for (int c = 0; c < columns.count; ++c) {
         const Run& across = columns.runs[static_cast<size_t>(c)];
+        std::array<Block, 3> blocks;
+        for (int r = 0; r < rows.count; ++r) {
+            const int32_t rowStep = rows.runs[static_cast<size_t>(r)].sectorStep;
+            blocks[static_cast<size_t>(r)] = Block{
+                WindowSectors::slotOf(across.sectorStep, rowStep, 0), across.sectorStep, rowStep};
+        }
         for (int32_t dx = across.first; dx <= across.last; ++dx) {
             Glyph* bottom = &canvas.rows[2 * reachY][static_cast<size_t>(dx + reachX)];
-            drawColumn(window, frame, across.sectorStep, across.firstSquare + (dx - across.first),
-                       bottom, creatureDrawn);
+            drawColumn(blocks, across.firstSquare + (dx - across.first), window, frame, bottom,
+                       creatureDrawn);
         }
     }
     paint();
