@@ -75,34 +75,6 @@ BusyColumns busyColumnsOf(const Sector& sector, SectorCoord coord) {
     return busy;
 }
 
-// The sectors the window reaches: at most 3 x 3 on the player's level and as
-// many through openings on the levels just above and below. Each is looked up
-// once, when a square first needs it, and where its creatures and items stand
-// worked out when a square first asks.
-class WindowSectors {
-  public:
-    WindowSectors(SectorTable& table, SectorCoord centre) : window(table, centre) {}
-
-    static size_t slotOf(int32_t sx, int32_t sy, int32_t sz) {
-        return SectorWindow::slotOf(sx, sy, sz);
-    }
-    SectorCoord coordOf(size_t slot) const { return window.coordOf(slot); }
-    Sector& sector(size_t slot) { return window.sector(slot); }
-    // Where creatures and items stand in a sector already looked up.
-    const BusyColumns& busyColumns(size_t slot) {
-        if (!indexed[slot]) {
-            busy[slot] = busyColumnsOf(window.sector(slot), window.coordOf(slot));
-            indexed[slot] = true;
-        }
-        return busy[slot];
-    }
-
-  private:
-    SectorWindow window;
-    std::array<bool, 27> indexed{};
-    std::array<BusyColumns, 27> busy; // filled when indexed
-};
-
 // A run of the window's rows (or columns) that lies in one row (or column) of
 // sectors: offsets first..last from the player, from `firstSquare` on in the
 // sector `sectorStep` from the player's.
@@ -153,7 +125,7 @@ struct Block {
     int32_t columnStep = 0;
     int32_t rowStep = 0;
     Sector* sector = nullptr; // null until a square first needs it
-    const BusyColumns* busy = nullptr;
+    BusyColumns busy{};       // worked out when the sector is looked up
 };
 
 constexpr ptrdiff_t canvasRowStride = 2 * reachX + 1;
@@ -161,7 +133,7 @@ constexpr ptrdiff_t canvasRowStride = 2 * reachX + 1;
 // What the square (x, y) of the window's sector `slot` (whose Cell is
 // `cell`) shows against the reference elevation; `creatureDrawn` is set when
 // it is a creature.
-Glyph squareGlyph(Cell& cell, WindowSectors& window, size_t slot, int32_t x, int32_t y,
+Glyph squareGlyph(Cell& cell, SectorWindow& window, size_t slot, int32_t x, int32_t y,
                   int32_t reference, DrawContext frame, bool& creatureDrawn) {
     if (cell.lastSeen == neverSeen) return blankGlyph;
     if (cell.lastSeen == frame.turn) {
@@ -188,7 +160,7 @@ bool isOpening(int32_t elevation) {
 // The square (x, y) of a block by the full rules: through an opening, what
 // lies on the level beyond.
 [[gnu::noinline]] Glyph fullSquareGlyph(const Block& block, int32_t x, int32_t y,
-                                        WindowSectors& window, int32_t elevation, DrawContext frame,
+                                        SectorWindow& window, int32_t elevation, DrawContext frame,
                                         bool& creatureDrawn) {
     Cell& cell = block.sector->cells[static_cast<size_t>(x)][static_cast<size_t>(y)];
     if (!isOpening(cell.elevation))
@@ -196,7 +168,7 @@ bool isOpening(int32_t elevation) {
     // An opening onto another level shows what lies there, one level deep,
     // against a reference shifted by that level's height.
     const int32_t level = cell.elevation / 3;
-    const size_t shown = WindowSectors::slotOf(block.columnStep, block.rowStep, level);
+    const size_t shown = SectorWindow::slotOf(block.columnStep, block.rowStep, level);
     Cell& shownCell = window.sector(shown).cells[static_cast<size_t>(x)][static_cast<size_t>(y)];
     const int32_t reference = level == 1 ? wrapSub(elevation, 10) : wrapAdd(elevation, 10);
     return squareGlyph(shownCell, window, shown, x, y, reference, frame, creatureDrawn);
@@ -205,12 +177,12 @@ bool isOpening(int32_t elevation) {
 // Column x of a block, the rows of `up` from the bottom: most squares are
 // bare terrain, remembered or in view with nothing on them, and take a table
 // look-up; the rest the full rules. Returns where the square above goes.
-Glyph* drawSegment(const Block& block, int32_t x, const Run& up, WindowSectors& window,
+Glyph* drawSegment(const Block& block, int32_t x, const Run& up, SectorWindow& window,
                    const Frame& frame, Glyph* out, bool& creatureDrawn) {
     const Cell* const first =
         &block.sector->cells[static_cast<size_t>(x)][static_cast<size_t>(up.firstSquare)];
     const Cell* const end = first + (up.last - up.first + 1);
-    uint32_t busy = (*block.busy)[static_cast<size_t>(x)] >> up.firstSquare; // bit 0: this square
+    uint32_t busy = block.busy[static_cast<size_t>(x)] >> up.firstSquare; // bit 0: this square
     for (const Cell* cell = first; cell != end; ++cell, busy >>= 1, out -= canvasRowStride) {
         // Openings and unusual heights are not steps.
         const uint32_t step = stepOf(cell->elevation);
@@ -232,13 +204,13 @@ Glyph* drawSegment(const Block& block, int32_t x, const Run& up, WindowSectors& 
 // One column of the window, bottom to top, through the blocks of its run of
 // columns: each run of rows reads one sector's column of Cells. A block's
 // sector is looked up when its first square is drawn.
-void drawColumn(std::array<Block, 3>& blocks, int32_t x, WindowSectors& window, const Frame& frame,
+void drawColumn(std::array<Block, 3>& blocks, int32_t x, SectorWindow& window, const Frame& frame,
                 Glyph* out, bool& creatureDrawn) {
     for (int r = 0; r < frame.rows.count; ++r) {
         Block& block = blocks[static_cast<size_t>(r)];
         if (block.sector == nullptr) {
             block.sector = &window.sector(block.slot);
-            block.busy = &window.busyColumns(block.slot);
+            block.busy = busyColumnsOf(*block.sector, window.coordOf(block.slot));
         }
         out = drawSegment(block, x, frame.rows.runs[static_cast<size_t>(r)], window, frame, out,
                           creatureDrawn);
@@ -255,7 +227,10 @@ bool drawView(const Player& player, LevelRecord& level) {
     const DrawContext context{level.turn, player.skills.exploration};
     const int32_t elevation = cellAt(table, origin).elevation;
     const Frame frame{context, elevation, terrainLooksFor(elevation, context.exploration), rows};
-    WindowSectors window(table, origin.sector);
+    // The window reaches at most 3 x 3 sectors on the player's level and as
+    // many through openings on the levels just above and below; each is
+    // looked up when a square first needs it, as square by square would.
+    SectorWindow window(table, origin.sector);
     bool creatureDrawn = false;
     Canvas& canvas = nextCanvas();
     // Column by column, in the order that decides the smoke's flicker; a
@@ -266,7 +241,7 @@ bool drawView(const Player& player, LevelRecord& level) {
         for (int r = 0; r < rows.count; ++r) {
             const int32_t rowStep = rows.runs[static_cast<size_t>(r)].sectorStep;
             blocks[static_cast<size_t>(r)] = Block{
-                WindowSectors::slotOf(across.sectorStep, rowStep, 0), across.sectorStep, rowStep};
+                SectorWindow::slotOf(across.sectorStep, rowStep, 0), across.sectorStep, rowStep};
         }
         for (int32_t dx = across.first; dx <= across.last; ++dx) {
             Glyph* bottom = &canvas.rows[2 * reachY][static_cast<size_t>(dx + reachX)];
