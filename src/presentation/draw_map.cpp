@@ -2,15 +2,13 @@
 #include "rules/map.h"
 #include "rules/sector_window.h"
 
+#include "presentation/map_glyphs.h"
 #include "presentation/screen.h"
-#include "support/errors.h"
-#include "support/random.h"
 #include "support/wrap.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <string>
 #include <type_traits>
 
 namespace dunvale {
@@ -21,6 +19,7 @@ constexpr int playerRow = 8;
 constexpr int playerColumn = 39;
 constexpr int32_t reachX = 9; // squares shown east and west of the player
 constexpr int32_t reachY = 6; // and north and south
+static_assert(reachX < sectorSize && reachY < sectorSize, "the window spans at most 3 sectors");
 
 // The window is worked out square by square (in the order that decides the
 // smoke's flicker), then painted a row at a time.
@@ -32,198 +31,78 @@ static_assert(std::has_unique_object_representations_v<Glyph>, "rows of glyphs c
 
 constexpr int topRow = playerRow - reachY;
 constexpr int leftColumn = playerColumn - reachX;
+constexpr Glyph playerGlyph{'@', Colour::Cyan, Brightness::Bright};
 
-// What the window showed when last painted: while nothing else has been
-// written over it, a row that has not changed is not written again.
-Canvas lastPainted;
+// Each frame is worked out in one canvas while the other holds what the
+// window showed when last painted: while nothing else has been written over
+// it, a row that has not changed is not written again.
+std::array<Canvas, 2> canvases;
+size_t lastPainted = 1;
 
-void paint(const Canvas& canvas) {
+Canvas& nextCanvas() {
+    return canvases[1 - lastPainted];
+}
+
+void paint() {
+    Canvas& canvas = nextCanvas();
+    const Canvas& before = canvases[lastPainted];
+    // The player covers its own square.
+    canvas.rows[reachY][reachX] = playerGlyph;
     const bool kept = isKept(KeptArea::Map);
     for (size_t r = 0; r < canvas.rows.size(); ++r) {
-        if (kept && std::memcmp(&canvas.rows[r], &lastPainted.rows[r], sizeof canvas.rows[r]) == 0)
+        if (kept && std::memcmp(&canvas.rows[r], &before.rows[r], sizeof canvas.rows[r]) == 0)
             continue;
         writeGlyphs(canvas.rows[r], topRow + static_cast<int>(r), leftColumn);
     }
-    writeText(Brightness::Bright, Colour::Cyan, "@", playerRow, playerColumn);
-    lastPainted = canvas;
+    lastPainted = 1 - lastPainted;
     keepArea(KeptArea::Map, topRow, leftColumn, topRow + 2 * reachY, leftColumn + 2 * reachX);
 }
 
-constexpr Glyph glyph(char ch, Colour colour, Brightness brightness) {
-    return Glyph{ch, colour, brightness};
+// Where creatures and items stand in a sector: bit y of column x is set when
+// one stands on (x, y). Found in one pass over each list, so that a bare
+// square costs a bit test.
+using BusyColumns = std::array<uint16_t, sectorSize>;
+static_assert(sectorSize <= 16, "a column of squares fits in 16 bits");
+
+BusyColumns busyColumnsOf(const Sector& sector, SectorCoord coord) {
+    BusyColumns busy{};
+    for (const auto& creature : sector.creatures) {
+        const Position& p = creature->position;
+        if (p.sector == coord) busy[static_cast<size_t>(p.x)] |= static_cast<uint16_t>(1u << p.y);
+    }
+    for (const FloorItem& item : sector.items)
+        busy[static_cast<size_t>(item.x)] |= static_cast<uint16_t>(1u << item.y);
+    return busy;
 }
 
-constexpr Glyph blank = glyph(' ', Colour::White, Brightness::Normal);
-
-Glyph creatureGlyph(const Creature& creature) {
-    switch (creature.kind) {
-    case CreatureKind::Bat: return glyph('b', Colour::White, Brightness::Normal);
-    case CreatureKind::GiantRat: return glyph('r', Colour::Red, Brightness::Bright);
-    case CreatureKind::GiantSpider: return glyph('s', Colour::Green, Brightness::Bright);
-    case CreatureKind::Skeleton: return glyph('z', Colour::White, Brightness::Bright);
-    case CreatureKind::Wraith: return glyph('W', Colour::Blue, Brightness::Bright);
-    case CreatureKind::Mummy: return glyph('M', Colour::Yellow, Brightness::Bright);
-    case CreatureKind::Vampire: return glyph('V', Colour::Magenta, Brightness::Bright);
-    }
-    raiseMissingCase();
-}
-
-// Weapons, armour, scrolls and potions of one shape differ in colour by grade.
-Glyph graded(char ch, int32_t grade) {
-    switch (grade) {
-    case 0: return glyph(ch, Colour::White, Brightness::Normal);
-    case 1: return glyph(ch, Colour::Yellow, Brightness::Normal);
-    case 2: return glyph(ch, Colour::Blue, Brightness::Bright);
-    case 3: return glyph(ch, Colour::Red, Brightness::Bright);
-    case 4: return glyph(ch, Colour::Magenta, Brightness::Bright);
-    default: raiseMissingDefault();
-    }
-}
-
-Glyph itemGlyph(const Item& item) {
-    switch (item.itemClass) {
-    case ItemClass::Weapon: return graded(')', item.grade);
-    case ItemClass::Armour: return graded('[', item.grade);
-    case ItemClass::Scroll: return graded('?', item.grade);
-    case ItemClass::Potion: return graded('!', item.grade);
-    case ItemClass::Treasure: return glyph('$', Colour::Yellow, Brightness::Bright);
-    }
-    raiseMissingCase();
-}
-
-// Floor is shaded by its height against the player's square.
-Glyph floorGlyph(int32_t h) {
-    if (wrapAbs(h) <= 1) return glyph('.', Colour::White, Brightness::Normal);
-    if (h >= 2) return glyph('.', Colour::White, Brightness::Bright);
-    return glyph('.', Colour::Black, Brightness::Bright);
-}
-
-// A trap shows only to an explorer skilled enough; below that it is floor.
-Glyph trapGlyph(int32_t h, bool shown, Colour colour) {
-    return shown ? glyph('^', colour, Brightness::Bright) : floorGlyph(h);
-}
-
-// Smoke flickers: a fresh look every time it is drawn.
-Glyph smokeGlyph() {
-    int32_t look = randomIn(1, 3);
-    if (look == 1) return glyph('*', Colour::White, Brightness::Normal);
-    if (look == 2) return glyph('*', Colour::White, Brightness::Bright);
-    return glyph('*', Colour::Black, Brightness::Bright);
-}
-
-[[gnu::always_inline]] inline Glyph bareTerrainGlyph(Terrain terrain, int32_t h,
-                                                     int32_t exploration) {
-    switch (terrain) {
-    case Terrain::Wall: return glyph('#', Colour::Yellow, Brightness::Normal);
-    case Terrain::Floor: return floorGlyph(h);
-    case Terrain::Trapdoor: return trapGlyph(h, exploration >= 15, Colour::Red);
-    case Terrain::GasTrap: return trapGlyph(h, exploration >= 20, Colour::Green);
-    case Terrain::TeleportTrap: return trapGlyph(h, exploration >= 15, Colour::Magenta);
-    case Terrain::SmokeTrap: return trapGlyph(h, exploration >= 10, Colour::Black);
-    }
-    raiseMissingCase();
-}
-
-[[gnu::always_inline]] inline Glyph terrainGlyph(const Cell& cell, int32_t h, int32_t exploration) {
-    for (const TempEntry& entry : cell.entries)
-        if (entry.kind == TempKind::Smoke) return smokeGlyph();
-    return bareTerrainGlyph(cell.terrain, h, exploration);
-}
-
-constexpr size_t squaresPerSector = static_cast<size_t>(sectorSize * sectorSize);
-// An index into a sector's list of creatures or items, plus one; 0: none.
-using ListIndex = std::array<uint8_t, squaresPerSector>;
-// Lists longer than this are searched square by square instead.
-constexpr size_t indexedListLength = 255;
-
-// The first creature and the first item on each square of a sector, found in
-// one pass over each list.
-struct SectorContents {
-    ListIndex creatures;
-    ListIndex items;
-};
-
-void indexContents(SectorContents& contents, const Sector& sector, SectorCoord coord) {
-    contents.creatures.fill(0);
-    contents.items.fill(0);
-    for (size_t i = 0; i < sector.creatures.size() && i < indexedListLength; ++i) {
-        const Position& p = sector.creatures[i]->position;
-        uint8_t& slot = contents.creatures[static_cast<size_t>(p.x * sectorSize + p.y)];
-        if (slot == 0 && p.sector == coord) slot = static_cast<uint8_t>(i + 1);
-    }
-    for (size_t i = 0; i < sector.items.size() && i < indexedListLength; ++i) {
-        const FloorItem& item = sector.items[i];
-        uint8_t& slot = contents.items[static_cast<size_t>(item.x * sectorSize + item.y)];
-        if (slot == 0) slot = static_cast<uint8_t>(i + 1);
-    }
-}
-
-// The sectors the window reaches: at most 3 x 3 on the player's level and as
-// many through openings on the levels just above and below. Each is looked up
-// once, when a square first needs it, and its contents indexed when a square
-// first asks for them.
-class WindowSectors {
-  public:
-    WindowSectors(SectorTable& table, SectorCoord centre) : window(table, centre) {}
-
-    static size_t slotOf(int32_t sx, int32_t sy, int32_t sz) {
-        return SectorWindow::slotOf(sx, sy, sz);
-    }
-    Sector& sector(size_t slot) { return window.sector(slot); }
-    // The first creature standing on (x, y) of a sector already looked up.
-    const Creature* creatureOn(size_t slot, int32_t x, int32_t y) {
-        const Sector& held = window.sector(slot);
-        if (held.creatures.empty()) return nullptr;
-        if (held.creatures.size() >= indexedListLength)
-            return creatureInSector(held, Position{window.coordOf(slot), x, y}).get();
-        const uint8_t entry = contentsOf(slot).creatures[static_cast<size_t>(x * sectorSize + y)];
-        return entry == 0 ? nullptr : held.creatures[entry - 1u].get();
-    }
-    // The first item lying on (x, y) of a sector already looked up.
-    const Item* itemOn(size_t slot, int32_t x, int32_t y) {
-        const Sector& held = window.sector(slot);
-        if (held.items.empty()) return nullptr;
-        if (held.items.size() >= indexedListLength) {
-            for (const FloorItem& floorItem : held.items)
-                if (floorItem.x == x && floorItem.y == y) return &floorItem.item;
-            return nullptr;
-        }
-        const uint8_t entry = contentsOf(slot).items[static_cast<size_t>(x * sectorSize + y)];
-        return entry == 0 ? nullptr : &held.items[entry - 1u].item;
-    }
-
-    // The first item on each square of a sector with a short list of items.
-    const uint8_t* itemIndex(size_t slot) { return contentsOf(slot).items.data(); }
-
-  private:
-    SectorWindow window;
-    std::array<bool, 27> indexed{};
-    std::array<SectorContents, 27> contents; // filled when indexed
-
-    SectorContents& contentsOf(size_t slot) {
-        if (!indexed[slot]) {
-            indexContents(contents[slot], window.sector(slot), window.coordOf(slot));
-            indexed[slot] = true;
-        }
-        return contents[slot];
-    }
-};
-
-// Where a column or a row of the window lies: which sector along that axis
-// (-1, 0 or 1 from the player's) and which square in it.
-struct Lane {
+// A run of the window's rows (or columns) that lies in one row (or column) of
+// sectors: offsets first..last from the player, from `firstSquare` on in the
+// sector `sectorStep` from the player's.
+struct Run {
+    int32_t first = 0;
+    int32_t last = 0;
     int32_t sectorStep = 0;
-    int32_t square = 0;
+    int32_t firstSquare = 0;
 };
 
-template <size_t N> std::array<Lane, N> lanesAround(int32_t centre, int32_t reach) {
-    std::array<Lane, N> lanes;
-    for (int32_t d = -reach; d <= reach; ++d) {
-        const int32_t at = centre + d;
-        const int32_t step = at < 0 ? -1 : (at >= sectorSize ? 1 : 0);
-        lanes[static_cast<size_t>(d + reach)] = Lane{step, at - step * sectorSize};
-    }
-    return lanes;
+struct Runs {
+    std::array<Run, 3> runs;
+    int count = 0;
+};
+
+// The offsets -reach..reach around `centre` (a square of the player's sector)
+// lie in at most three sectors along that axis: as many runs, in order.
+Runs runsAround(int32_t centre, int32_t reach) {
+    Runs out;
+    if (centre - reach < 0)
+        out.runs[static_cast<size_t>(out.count++)] =
+            Run{-reach, -centre - 1, -1, centre - reach + sectorSize};
+    const int32_t first = std::max(-reach, -centre);
+    out.runs[static_cast<size_t>(out.count++)] =
+        Run{first, std::min(reach, sectorSize - 1 - centre), 0, centre + first};
+    if (centre + reach >= sectorSize)
+        out.runs[static_cast<size_t>(out.count++)] = Run{sectorSize - centre, reach, 1, 0};
+    return out;
 }
 
 struct DrawContext {
@@ -231,142 +110,146 @@ struct DrawContext {
     int32_t exploration;
 };
 
+// What every square of one frame is drawn against.
+struct Frame {
+    DrawContext context;
+    int32_t elevation; // of the player's square: the reference for heights
+    const TerrainLooks& looks;
+    const Runs& rows;
+};
+
+// The part of the window that lies in one sector of its level: a run of
+// columns by a run of rows.
+struct Block {
+    size_t slot = 0;
+    int32_t columnStep = 0;
+    int32_t rowStep = 0;
+    Sector* sector = nullptr; // null until a square first needs it
+    BusyColumns busy{};       // worked out when the sector is looked up
+};
+
+constexpr ptrdiff_t canvasRowStride = 2 * reachX + 1;
+
 // What the square (x, y) of the window's sector `slot` (whose Cell is
 // `cell`) shows against the reference elevation; `creatureDrawn` is set when
 // it is a creature.
-[[gnu::always_inline]] inline Glyph squareGlyph(Cell& cell, WindowSectors& window, size_t slot,
-                                                int32_t x, int32_t y, int32_t reference,
-                                                DrawContext frame, bool& creatureDrawn) {
-    if (cell.lastSeen == neverSeen) return blank;
+Glyph squareGlyph(Cell& cell, SectorWindow& window, size_t slot, int32_t x, int32_t y,
+                  int32_t reference, DrawContext frame, bool& creatureDrawn) {
+    if (cell.lastSeen == neverSeen) return blankGlyph;
     if (cell.lastSeen == frame.turn) {
         // Smoke in view that has run out is cleared away as it is looked at.
         if (!cell.entries.empty())
             std::erase_if(cell.entries,
                           [&](const TempEntry& entry) { return entry.expiry < frame.turn; });
-        if (const Creature* creature = window.creatureOn(slot, x, y)) {
+        const Sector& sector = window.sector(slot);
+        if (const auto creature = creatureInSector(sector, Position{window.coordOf(slot), x, y})) {
             creatureDrawn = true;
             return creatureGlyph(*creature);
         }
     }
     // Items show from memory too, but not on a square known only from a map.
     if (cell.lastSeen > 0)
-        if (const Item* item = window.itemOn(slot, x, y)) return itemGlyph(*item);
-    return terrainGlyph(cell, wrapSub(cell.elevation, reference), frame.exploration);
+        if (const auto item = itemInSector(window.sector(slot), x, y)) return itemGlyph(*item);
+    return groundGlyph(cell, wrapSub(cell.elevation, reference), frame.exploration);
+}
+
+bool isOpening(int32_t elevation) {
+    return elevation == 3 || elevation == -3;
+}
+
+// The square (x, y) of a block by the full rules: through an opening, what
+// lies on the level beyond.
+[[gnu::noinline]] Glyph fullSquareGlyph(const Block& block, int32_t x, int32_t y,
+                                        SectorWindow& window, int32_t elevation, DrawContext frame,
+                                        bool& creatureDrawn) {
+    Cell& cell = block.sector->cells[static_cast<size_t>(x)][static_cast<size_t>(y)];
+    if (!isOpening(cell.elevation))
+        return squareGlyph(cell, window, block.slot, x, y, elevation, frame, creatureDrawn);
+    // An opening onto another level shows what lies there, one level deep,
+    // against a reference shifted by that level's height.
+    const int32_t level = cell.elevation / 3;
+    const size_t shown = SectorWindow::slotOf(block.columnStep, block.rowStep, level);
+    Cell& shownCell = window.sector(shown).cells[static_cast<size_t>(x)][static_cast<size_t>(y)];
+    const int32_t reference = level == 1 ? wrapSub(elevation, 10) : wrapAdd(elevation, 10);
+    return squareGlyph(shownCell, window, shown, x, y, reference, frame, creatureDrawn);
+}
+
+// Column x of a block, the rows of `up` from the bottom: most squares are
+// bare terrain, remembered or in view with nothing on them, and take a table
+// look-up; the rest the full rules. Returns where the square above goes.
+Glyph* drawSegment(const Block& block, int32_t x, const Run& up, SectorWindow& window,
+                   const Frame& frame, Glyph* out, bool& creatureDrawn) {
+    const Cell* const first =
+        &block.sector->cells[static_cast<size_t>(x)][static_cast<size_t>(up.firstSquare)];
+    const Cell* const end = first + (up.last - up.first + 1);
+    uint32_t busy = block.busy[static_cast<size_t>(x)] >> up.firstSquare; // bit 0: this square
+    for (const Cell* cell = first; cell != end; ++cell, busy >>= 1, out -= canvasRowStride) {
+        // Openings and unusual heights are not steps.
+        const uint32_t step = stepOf(cell->elevation);
+        const bool seen = cell->lastSeen != neverSeen;
+        if (step >= stepCount || (seen && ((busy & 1u) != 0 || !cell->entries.empty() ||
+                                           !inTerrainLooks(cell->terrain)))) [[unlikely]] {
+            const auto y = static_cast<int32_t>(up.firstSquare + (cell - first));
+            *out =
+                fullSquareGlyph(block, x, y, window, frame.elevation, frame.context, creatureDrawn);
+        } else if (!seen) {
+            *out = blankGlyph;
+        } else {
+            *out = terrainLook(frame.looks, cell->terrain, step);
+        }
+    }
+    return out;
+}
+
+// One column of the window, bottom to top, through the blocks of its run of
+// columns: each run of rows reads one sector's column of Cells. A block's
+// sector is looked up when its first square is drawn.
+void drawColumn(std::array<Block, 3>& blocks, int32_t x, SectorWindow& window, const Frame& frame,
+                Glyph* out, bool& creatureDrawn) {
+    for (int r = 0; r < frame.rows.count; ++r) {
+        Block& block = blocks[static_cast<size_t>(r)];
+        if (block.sector == nullptr) {
+            block.sector = &window.sector(block.slot);
+            block.busy = busyColumnsOf(*block.sector, window.coordOf(block.slot));
+        }
+        out = drawSegment(block, x, frame.rows.runs[static_cast<size_t>(r)], window, frame, out,
+                          creatureDrawn);
+    }
 }
 
 } // namespace
 
-// A run of the window's rows that lies in one row of sectors.
-struct RowRun {
-    int32_t firstDy = 0;
-    int32_t lastDy = 0;
-    int32_t sectorStep = 0;
-    int32_t firstSquare = 0;
-};
-
-// The window's 13 rows lie in at most three rows of sectors: as many runs,
-// the same for every column.
-std::array<RowRun, 3> rowRunsAround(int32_t y, int& count) {
-    std::array<RowRun, 3> runs{};
-    count = 0;
-    for (int32_t dy = -reachY; dy <= reachY; ++dy) {
-        const int32_t at = y + dy;
-        const int32_t step = at < 0 ? -1 : (at >= sectorSize ? 1 : 0);
-        if (count == 0 || runs[static_cast<size_t>(count - 1)].sectorStep != step)
-            runs[static_cast<size_t>(count++)] = RowRun{dy, dy, step, at - step * sectorSize};
-        else
-            runs[static_cast<size_t>(count - 1)].lastDy = dy;
-    }
-    return runs;
-}
-
-// One column of the window within one sector: `count` Cells from `first`
-// upwards, drawn into the canvas from `out` upwards on the screen.
-struct Segment {
-    size_t slot = 0;
-    int32_t x = 0;
-    int32_t y = 0;
-    int32_t count = 0;
-    int32_t columnStep = 0;
-    int32_t rowStep = 0;
-};
-
-constexpr ptrdiff_t canvasRowStride = 2 * reachX + 1;
-
-void drawSegment(const Segment& seg, WindowSectors& window, int32_t elevation, DrawContext frame,
-                 Glyph* out, bool& creatureDrawn) {
-    Sector& sector = window.sector(seg.slot);
-    // What the sector holds decides once which squares need the full rules.
-    const bool anyCreatures = !sector.creatures.empty();
-    const bool searchedItems = sector.items.size() >= indexedListLength;
-    const bool indexedItems = !sector.items.empty() && !searchedItems;
-    const uint8_t* itemIndex = nullptr; // taken when a square first needs it
-    Cell* cell = &sector.cells[static_cast<size_t>(seg.x)][static_cast<size_t>(seg.y)];
-    int32_t y = seg.y;
-    for (int32_t i = 0; i < seg.count; ++i, ++cell, ++y, out -= canvasRowStride) {
-        Cell* shownCell = cell;
-        size_t shown = seg.slot;
-        int32_t reference = elevation;
-        const int32_t opening = cell->elevation;
-        const bool lookThrough = opening == 3 || opening == -3;
-        if (lookThrough) [[unlikely]] {
-            // An opening onto another level shows what lies there, one level
-            // deep, against a reference shifted by that level's height.
-            shown = WindowSectors::slotOf(seg.columnStep, seg.rowStep, opening / 3);
-            shownCell = &window.sector(shown).cells[seg.x][y];
-            reference = opening == 3 ? wrapSub(elevation, 10) : wrapAdd(elevation, 10);
-        }
-        const int32_t lastSeen = shownCell->lastSeen;
-        if (lastSeen == neverSeen) {
-            *out = blank;
-        } else if (lookThrough || !shownCell->entries.empty() || searchedItems ||
-                   (anyCreatures && lastSeen == frame.turn)) {
-            *out =
-                squareGlyph(*shownCell, window, shown, seg.x, y, reference, frame, creatureDrawn);
-        } else {
-            // Items show from memory too, but not on a square known only from a map.
-            uint8_t item = 0;
-            if (indexedItems && lastSeen > 0) {
-                if (itemIndex == nullptr) itemIndex = window.itemIndex(seg.slot);
-                item = itemIndex[static_cast<size_t>(seg.x * sectorSize + y)];
-            }
-            *out = item != 0 ? itemGlyph(sector.items[item - 1u].item)
-                             : bareTerrainGlyph(shownCell->terrain,
-                                                wrapSub(shownCell->elevation, reference),
-                                                frame.exploration);
-        }
-    }
-}
-
 bool drawView(const Player& player, LevelRecord& level) {
     SectorTable& table = level.sectors;
     const Position origin = player.position;
+    const Runs columns = runsAround(origin.x, reachX);
+    const Runs rows = runsAround(origin.y, reachY);
+    const DrawContext context{level.turn, player.skills.exploration};
     const int32_t elevation = cellAt(table, origin).elevation;
-    const DrawContext frame{level.turn, player.skills.exploration};
-    const auto columns = lanesAround<2 * reachX + 1>(origin.x, reachX);
-    int runCount = 0;
-    const auto runs = rowRunsAround(origin.y, runCount);
-    WindowSectors window(table, origin.sector);
+    const Frame frame{context, elevation, terrainLooksFor(elevation, context.exploration), rows};
+    // The window reaches at most 3 x 3 sectors on the player's level and as
+    // many through openings on the levels just above and below; each is
+    // looked up when a square first needs it, as square by square would.
+    SectorWindow window(table, origin.sector);
     bool creatureDrawn = false;
-    Canvas canvas;
-    for (int32_t dx = -reachX; dx <= reachX; ++dx) {
-        const Lane column = columns[static_cast<size_t>(dx + reachX)];
-        const auto canvasColumn = static_cast<size_t>(dx + reachX);
-        // Each run of a column reads one sector's column of Cells; a larger
-        // dy is higher on the screen.
-        for (int r = 0; r < runCount; ++r) {
-            const RowRun& run = runs[static_cast<size_t>(r)];
-            const Segment seg{WindowSectors::slotOf(column.sectorStep, run.sectorStep, 0),
-                              column.square,
-                              run.firstSquare,
-                              run.lastDy - run.firstDy + 1,
-                              column.sectorStep,
-                              run.sectorStep};
-            Glyph* out = &canvas.rows[static_cast<size_t>(reachY - run.firstDy)][canvasColumn];
-            drawSegment(seg, window, elevation, frame, out, creatureDrawn);
+    Canvas& canvas = nextCanvas();
+    // Column by column, in the order that decides the smoke's flicker; a
+    // larger dy is higher on the screen.
+    for (int c = 0; c < columns.count; ++c) {
+        const Run& across = columns.runs[static_cast<size_t>(c)];
+        std::array<Block, 3> blocks;
+        for (int r = 0; r < rows.count; ++r) {
+            const int32_t rowStep = rows.runs[static_cast<size_t>(r)].sectorStep;
+            blocks[static_cast<size_t>(r)] = Block{
+                SectorWindow::slotOf(across.sectorStep, rowStep, 0), across.sectorStep, rowStep};
+        }
+        for (int32_t dx = across.first; dx <= across.last; ++dx) {
+            Glyph* bottom = &canvas.rows[2 * reachY][static_cast<size_t>(dx + reachX)];
+            drawColumn(blocks, across.firstSquare + (dx - across.first), window, frame, bottom,
+                       creatureDrawn);
         }
     }
-    paint(canvas);
+    paint();
     return creatureDrawn;
 }
 

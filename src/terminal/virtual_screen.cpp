@@ -18,16 +18,17 @@ constexpr uint32_t lookBits(CellLook look) {
 static_assert(lookBits(CellLook{false, false, Colour{}, Brightness{}}) == 0,
               "a look with every field zero has no bits set");
 
-constexpr std::array<uint32_t, 8> colourBits = [] {
-    std::array<uint32_t, 8> bits{};
-    for (size_t c = 0; c < bits.size(); ++c)
-        bits[c] = lookBits(CellLook{false, false, static_cast<Colour>(c), Brightness{}});
-    return bits;
+// The look of a written cell in each colour and brightness, with colours
+// shown or not: [coloured][colour * 2 + brightness].
+constexpr auto writtenLooks = [] {
+    std::array<std::array<uint32_t, 16>, 2> looks{};
+    for (size_t coloured = 0; coloured < 2; ++coloured)
+        for (size_t c = 0; c < 8; ++c)
+            for (size_t b = 0; b < 2; ++b)
+                looks[coloured][c * 2 + b] = lookBits(CellLook{
+                    true, coloured == 1, static_cast<Colour>(c), static_cast<Brightness>(b)});
+    return looks;
 }();
-
-constexpr std::array<uint32_t, 2> brightnessBits = {
-    lookBits(CellLook{false, false, Colour{}, static_cast<Brightness>(0)}),
-    lookBits(CellLook{false, false, Colour{}, static_cast<Brightness>(1)})};
 
 } // namespace
 
@@ -60,13 +61,11 @@ void VirtualScreen::writeGlyphs(std::span<const Glyph> glyphs, int row, int colu
     Row& line = chars[static_cast<size_t>(row)];
     LookRow& lineLooks = looks[static_cast<size_t>(row)];
     size_t at = static_cast<size_t>(column);
-    // A look is the bits of its fields together: the shared ones once, then
-    // each glyph's colour and brightness from a table.
-    const uint32_t shared = lookBits(CellLook{true, colours, Colour{}, Brightness{}});
+    const auto& looksHere = writtenLooks[colours ? 1 : 0];
     for (const Glyph& glyph : glyphs) {
         line[at] = glyph.ch;
-        lineLooks[at] = shared | colourBits[static_cast<size_t>(glyph.colour)] |
-                        brightnessBits[static_cast<size_t>(glyph.brightness)];
+        lineLooks[at] = looksHere[static_cast<size_t>(glyph.colour) * 2 +
+                                  static_cast<size_t>(glyph.brightness)];
         ++at;
     }
 }

@@ -122,6 +122,10 @@ TEST(ScreenLayout, NoColoursMeansPlainCells) {
     fixture.terminal.colours = false;
     writeText(Brightness::Bright, Colour::Red, "a b", 0, 0);
     EXPECT_EQ(fixture.terminal.attributeRow(0).substr(0, 3), "- -");
+    const Glyph glyphs[] = {{'c', Colour::Blue, Brightness::Bright},
+                            {'d', Colour::Green, Brightness::Normal}};
+    writeGlyphs(glyphs, 1, 0);
+    EXPECT_EQ(fixture.terminal.attributeRow(1).substr(0, 2), "--");
 }
 
 TEST(ScreenLayout, TerminalSizeCheck) {
