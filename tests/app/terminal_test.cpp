@@ -339,16 +339,19 @@ TEST(RealTerminal, AKilledRecordedGameReplaysToItsLastKey) {
     TmuxGame game(79, 24, "--seed 77 --record game.rec");
     game.waitFor("Good luck!");
     game.keys("l l k");
-    // A change of size is no key of the game: it is not recorded. Keys typed
-    // while the terminal is too small are not obeyed, so the next ones wait
-    // for the whole screen.
+    const std::string recording = game.home + "/game.rec";
+    const std::string expected = "dunvale recording 1\nseed 77 chosen\nllk<lt><F3><Up>jw";
+    // Keys typed while the terminal is too small are not obeyed: the first
+    // ones are read before the terminal shrinks.
+    for (int i = 0; i < 40 && fileText(recording).find("llk") == std::string::npos; ++i)
+        pause(100);
+    // A change of size is no key of the game: it is not recorded. The next
+    // keys wait for the whole screen.
     game.resize(60, 20);
     game.waitFor("dunvale needs a terminal");
     game.resize(79, 24);
     game.waitFor("Current status (F3)");
     game.keys("'<' F3 Up j w");
-    const std::string recording = game.home + "/game.rec";
-    const std::string expected = "dunvale recording 1\nseed 77 chosen\nllk<lt><F3><Up>jw";
     for (int i = 0; i < 40 && fileText(recording) != expected; ++i)
         pause(100);
     // The last key is recorded before it is played: the screen is taken once
