@@ -24,17 +24,24 @@ constexpr bool groundAllows(Terrain terrain, bool flying, bool undead) {
 
 constexpr uint32_t terrainKinds = 6;
 
+// A square's place in the tables of a MoveTest: eight bits for each level
+// of elevation, -3 to 4, one for each terrain ordinal below eight. Cells
+// that fall outside (a doctored file's) are unusual by themselves.
+constexpr uint32_t groundIndex(uint32_t level, uint32_t terrain) {
+    return level * 8 + terrain;
+}
+
 // What a move tests every square against: the rules of the creature's kind,
 // and its trail.
 struct MoveTest {
     bool flying = false;
     bool undead = false;
     bool wraith = false;
-    // groundAllows by terrain ordinal, one bit each, for this kind.
-    uint32_t ground = 0;
-    // Elevations, one bit each for -3 to 3, that need a closer look: the
-    // openings to other levels, and for a wraith everything not level.
-    uint32_t unusual = 0;
+    // By groundIndex: the usual squares whose ground lets the kind stand,
+    // and the squares that need a closer look (the openings to other levels,
+    // for a wraith everything not level, and ground of no known kind).
+    uint64_t ground = 0;
+    uint64_t unusual = 0;
     // The trail keeps a creature on squares seen at least as recently as its
     // own; without one, every square is recent enough.
     int32_t startSeen = std::numeric_limits<int32_t>::min();
@@ -46,10 +53,17 @@ constexpr MoveTest moveTestBy(bool flying, bool undead, bool wraith) {
     test.flying = flying;
     test.undead = undead;
     test.wraith = wraith;
-    for (uint32_t terrain = 0; terrain < terrainKinds; ++terrain)
-        if (wraith || groundAllows(static_cast<Terrain>(terrain), flying, undead))
-            test.ground |= 1u << terrain;
-    test.unusual = wraith ? 0b1100011u : 0b1000001u;
+    // Elevations -3, 3 and 4 or more; for a wraith also -2 and 2. Bit 0 is -3.
+    const uint32_t unusualLevels = wraith ? 0b11100011u : 0b11000001u;
+    for (uint32_t level = 0; level < 8; ++level) {
+        for (uint32_t terrain = 0; terrain < 8; ++terrain) {
+            const uint64_t bit = uint64_t{1} << groundIndex(level, terrain);
+            if (((unusualLevels >> level) & 1u) != 0 || terrain >= terrainKinds)
+                test.unusual |= bit;
+            else if (wraith || groundAllows(static_cast<Terrain>(terrain), flying, undead))
+                test.ground |= bit;
+        }
+    }
     return test;
 }
 
@@ -71,17 +85,32 @@ constexpr MoveTest kindMoveTest(CreatureKind kind) {
 bool unusualSquareFits(SectorTable& table, const MoveTest& test, const Cell& cell, bool occupied,
                        const Position& from, int32_t dx, int32_t dy);
 
+// What the tables of a MoveTest say of a Cell's ground. Usual ground is
+// judged by them alone; Unusual needs unusualSquareFits.
+enum class Ground { Closed, Open, Unusual };
+
+[[gnu::always_inline]] inline Ground groundOf(const MoveTest& test, const Cell& cell) {
+    const uint32_t level = static_cast<uint32_t>(cell.elevation) + 3u; // 0..7 when -3..4
+    const auto terrain = static_cast<uint32_t>(cell.terrain);
+    if (((level | terrain) >> 3) != 0) [[unlikely]]
+        return Ground::Unusual;
+    const uint32_t index = groundIndex(level, terrain);
+    if (((test.ground >> index) & 1u) != 0) return Ground::Open;
+    return ((test.unusual >> index) & 1u) != 0 ? Ground::Unusual : Ground::Closed;
+}
+
 // Whether a creature at `from` may step onto the square (dx, dy) from it,
 // whose Cell is `cell`; `occupied` says whether a creature of that square's
 // sector's list stands there.
 [[gnu::always_inline]] inline bool squareFits(SectorTable& table, const MoveTest& test,
                                               const Cell& cell, bool occupied, const Position& from,
                                               int32_t dx, int32_t dy) {
-    const uint32_t level = static_cast<uint32_t>(cell.elevation) + 3u; // 0..6 when -3..3
-    const auto terrain = static_cast<uint32_t>(cell.terrain);
-    if (level > 6 || terrain >= terrainKinds || ((test.unusual >> level) & 1u) != 0) [[unlikely]]
-        return unusualSquareFits(table, test, cell, occupied, from, dx, dy);
-    return ((test.ground >> terrain) & 1u) != 0 && !occupied && test.startSeen <= cell.lastSeen;
+    switch (groundOf(test, cell)) {
+    case Ground::Closed: return false;
+    case Ground::Open: return !occupied && test.startSeen <= cell.lastSeen;
+    case Ground::Unusual: return unusualSquareFits(table, test, cell, occupied, from, dx, dy);
+    }
+    raiseMissingCase();
 }
 
 } // namespace dunvale

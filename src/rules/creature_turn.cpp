@@ -84,17 +84,23 @@ struct CreaturePass {
     pass.nearby.join(to.sector, to);
 }
 
-// Keeps the sector lists and counts with the creature as it moves. `own` is
-// its old sector among those around the player, if it is one.
-void relocate(CreaturePass& pass, const Creature& creature, const Position& from,
-              const Position& to, NearbySector* own) {
-    if (to.sector != from.sector) {
-        crossEdge(pass, creature, from, to);
-    } else if (own != nullptr) {
-        // A creature always stands in the list of its own sector.
-        --own->counts[static_cast<size_t>(from.x * sectorSize + from.y)];
-        ++own->counts[static_cast<size_t>(to.x * sectorSize + to.y)];
-    }
+// The squares a move looks at, one bit each, (dx + 1) * 3 + dy + 1: the
+// order of the bits is the order in which candidates are counted. The
+// middle bit stands for the square above, which a flyer below the player
+// may rise into.
+using SquareSet = uint32_t;
+constexpr int middleSquare = 4;
+constexpr std::array<int32_t, 9> squareDx{-1, -1, -1, 0, 0, 0, 1, 1, 1};
+constexpr std::array<int32_t, 9> squareDy{-1, 0, 1, -1, 0, 1, -1, 0, 1};
+
+// The squares around (x, y) that lie in its own sector; not the middle,
+// which stands for the square above.
+SquareSet squaresInSector(int32_t x, int32_t y) {
+    constexpr SquareSet all = 0b111'101'111;
+    if (x > 0 && x < sectorSize - 1 && y > 0 && y < sectorSize - 1) return all;
+    const SquareSet rows = (y > 0 ? 1u : 0u) | 2u | (y < sectorSize - 1 ? 4u : 0u);
+    const SquareSet middleRow = rows & ~2u;
+    return (x > 0 ? rows : 0u) | (middleRow << 3) | (x < sectorSize - 1 ? rows << 6 : 0u);
 }
 
 // What a move needs besides the rules: where the creature stands, and its
@@ -103,6 +109,9 @@ struct MoveSite {
     Position from;
     SectorStep home;
     NearbySector* own = nullptr;
+    // The squares around it that lie in its own sector, when that is one of
+    // those around the player: their Cells and counts are at hand.
+    SquareSet inSector = 0;
 };
 
 MoveSite siteOf(CreaturePass& pass, const Position& from) {
@@ -110,6 +119,7 @@ MoveSite siteOf(CreaturePass& pass, const Position& from) {
     site.from = from;
     site.home = pass.nearby.stepTo(from.sector);
     site.own = pass.nearby.at(site.home);
+    if (site.own != nullptr) site.inSector = squaresInSector(from.x, from.y);
     return site;
 }
 
@@ -138,15 +148,6 @@ MoveTest moveTestOf(CreaturePass& pass, const Creature& creature, const MoveSite
     return test;
 }
 
-// The squares a move looks at, one bit each, (dx + 1) * 3 + dy + 1: the
-// order of the bits is the order in which candidates are counted. The
-// middle bit stands for the square above, which a flyer below the player
-// may rise into.
-using SquareSet = uint32_t;
-constexpr int middleSquare = 4;
-constexpr std::array<int32_t, 9> squareDx{-1, -1, -1, 0, 0, 0, 1, 1, 1};
-constexpr std::array<int32_t, 9> squareDy{-1, 0, 1, -1, 0, 1, -1, 0, 1};
-
 SquareSet squaresIn(Range xs, Range ys) {
     const SquareSet column = (2u << (ys.hi + 1)) - (1u << (ys.lo + 1));
     SquareSet squares = 0;
@@ -162,71 +163,113 @@ bool mayRise(CreaturePass& pass, const Position& from) {
     return above != nullptr && above->elevation == -3 && t != pass.player.position;
 }
 
+// Candidate squares, one bit each, and how many.
 struct Candidates {
     SquareSet squares = 0;
     int32_t count = 0;
-    void add(int square) {
-        squares |= SquareSet{1} << square;
-        ++count;
+    // Without a branch: most squares are tested on their own.
+    void add(bool fits, int square) {
+        squares |= SquareSet{fits} << square;
+        count += fits ? 1 : 0;
+    }
+    void add(Candidates other) {
+        squares |= other.squares;
+        count += other.count;
     }
 };
 
-// The squares around (x, y) that lie in its own sector.
-SquareSet squaresInSector(int32_t x, int32_t y) {
-    constexpr SquareSet all = 0b111'111'111;
-    if (x > 0 && x < sectorSize - 1 && y > 0 && y < sectorSize - 1) return all;
-    const SquareSet rows = (y > 0 ? 1u : 0u) | 2u | (y < sectorSize - 1 ? 4u : 0u);
-    return (x > 0 ? rows : 0u) | (rows << 3) | (x < sectorSize - 1 ? rows << 6 : 0u);
-}
-
-// Which of the squares the creature may move to, tested in the order they
-// are counted. The player stands on none of them: a creature next to the
-// player attacks instead of moving, and one on the player's square does not
-// count its own. A square of the creature's own sector is found from its
-// column and count next to the creature's.
-Candidates candidatesAmong(CreaturePass& pass, const MoveTest& test, const MoveSite& site,
-                           SquareSet squares) {
-    SectorTable& table = pass.level.sectors;
-    const Position& from = site.from;
-    SquareSet inSector = 0;
-    const std::array<Cell, sectorSize>* column = nullptr;
-    const uint16_t* counts = nullptr;
-    if (site.own != nullptr) {
-        inSector = squaresInSector(from.x, from.y);
-        column = &site.own->sector->cells[static_cast<size_t>(from.x)];
-        counts = &site.own->counts[static_cast<size_t>(from.x * sectorSize + from.y)];
-    }
+// Which of `squares`, all in the creature's own sector, it may step on: each
+// square's Cell and count lie at a fixed distance from the creature's own,
+// the grid being one block of Cells, column after column. Apart from the rest
+// of a step, which would leave it short of registers; made twice, so that a
+// move without a trail does not look at when squares were seen.
+template <bool trail>
+[[gnu::noinline]] Candidates fitsInOwnSector(SectorTable& table, const MoveTest& test,
+                                             const MoveSite& site, SquareSet squares) {
+    static_assert(sizeof(CellGrid) == sizeof(Cell) * sectorSize * sectorSize);
+    // Copies, which the compiler may keep in registers across the rare
+    // call for an unusual square.
+    const MoveTest rules = test;
+    const Position from = site.from;
+    const Cell* here =
+        &site.own->sector->cells[static_cast<size_t>(from.x)][static_cast<size_t>(from.y)];
+    const uint16_t* counts = &site.own->counts[static_cast<size_t>(from.x * sectorSize + from.y)];
     Candidates found;
 #pragma GCC unroll 9
     for (int square = 0; square < 9; ++square) {
-        if (((squares >> square) & 1u) == 0) continue;
-        if (square == middleSquare) {
-            if (mayRise(pass, from)) found.add(square);
-            continue;
-        }
+        if (square == middleSquare || ((squares >> square) & 1u) == 0) continue;
         const int32_t dx = squareDx[static_cast<size_t>(square)];
         const int32_t dy = squareDy[static_cast<size_t>(square)];
-        bool fits = false;
-        if (((inSector >> square) & 1u) != 0) {
-            fits = squareFits(table, test, column[dx][static_cast<size_t>(from.y + dy)],
-                              counts[dx * sectorSize + dy] != 0, from, dx, dy);
-        } else {
-            const SquareAround around = pass.nearby.around(from, site.home, dx, dy);
-            fits = around.cell != nullptr &&
-                   squareFits(table, test, *around.cell, around.occupied, from, dx, dy);
+        const int32_t offset = dx * sectorSize + dy;
+        const Cell& cell = here[offset];
+        const bool occupied = counts[offset] != 0;
+        switch (groundOf(rules, cell)) {
+        case Ground::Closed: break;
+        case Ground::Open:
+            if (!occupied && (!trail || rules.startSeen <= cell.lastSeen)) found.add(true, square);
+            break;
+        case Ground::Unusual:
+            found.add(unusualSquareFits(table, rules, cell, occupied, from, dx, dy), square);
+            break;
         }
-        if (fits) found.add(square);
     }
     return found;
 }
 
-// The square of the candidates counted `pick` from the first.
-Position pickedSquare(const Position& from, SquareSet squares, int32_t pick) {
+// The same for squares in other sectors, or around a creature whose own
+// sector is not one of those around the player.
+Candidates fitsElsewhere(CreaturePass& pass, const MoveTest& test, const MoveSite& site,
+                         SquareSet squares) {
+    Candidates found;
+    for (SquareSet left = squares; left != 0; left &= left - 1) {
+        const int square = std::countr_zero(left);
+        const int32_t dx = squareDx[static_cast<size_t>(square)];
+        const int32_t dy = squareDy[static_cast<size_t>(square)];
+        const SquareAround around = pass.nearby.around(site.from, site.home, dx, dy);
+        found.add(around.cell != nullptr && squareFits(pass.level.sectors, test, *around.cell,
+                                                       around.occupied, site.from, dx, dy),
+                  square);
+    }
+    return found;
+}
+
+// Which of `squares` on the creature's own level it may step on. Nothing
+// these tests read changes while they run, so their order does not matter.
+Candidates groundFits(CreaturePass& pass, const MoveTest& test, const MoveSite& site,
+                      SquareSet squares) {
+    Candidates found;
+    if ((squares & site.inSector) != 0)
+        found.add(
+            test.startSeen == std::numeric_limits<int32_t>::min()
+                ? fitsInOwnSector<false>(pass.level.sectors, test, site, squares & site.inSector)
+                : fitsInOwnSector<true>(pass.level.sectors, test, site, squares & site.inSector));
+    if ((squares & ~site.inSector) != 0)
+        found.add(fitsElsewhere(pass, test, site, squares & ~site.inSector));
+    return found;
+}
+
+// Which of the squares the creature may move to, counted in the order of the
+// bits. The player stands on none of them: a creature next to the player
+// attacks instead of moving, and one on the player's square does not count
+// its own.
+Candidates candidatesAmong(CreaturePass& pass, const MoveTest& test, const MoveSite& site,
+                           SquareSet squares) {
+    constexpr SquareSet middle = SquareSet{1} << middleSquare;
+    if ((squares & middle) == 0) return groundFits(pass, test, site, squares);
+    // Rising may load the sector above, where an opening among the later
+    // squares may lead: the squares are judged in their order around it.
+    constexpr SquareSet before = middle - 1;
+    Candidates found = groundFits(pass, test, site, squares & before);
+    found.add(mayRise(pass, site.from), middleSquare);
+    found.add(groundFits(pass, test, site, squares & ~before & ~middle));
+    return found;
+}
+
+// The candidate counted `pick` from the first.
+int pickedSquare(SquareSet squares, int32_t pick) {
     for (int32_t skipped = 0; skipped < pick; ++skipped)
         squares &= squares - 1;
-    const auto square = static_cast<size_t>(std::countr_zero(squares));
-    if (square == middleSquare) return movePosition(from, 0, 0, 1);
-    return movePosition(from, squareDx[square], squareDy[square], 0);
+    return std::countr_zero(squares);
 }
 
 void moveCreature(CreaturePass& pass, Creature& creature, const MoveSite& site, Range xs, Range ys,
@@ -238,8 +281,22 @@ void moveCreature(CreaturePass& pass, Creature& creature, const MoveSite& site, 
     const Candidates candidates = candidatesAmong(pass, test, site, squares);
     if (candidates.count == 0) return;
     int32_t pick = randomBelow(candidates.count);
-    const Position to = pickedSquare(site.from, candidates.squares, pick);
-    relocate(pass, creature, site.from, to, site.own);
+    const int square = pickedSquare(candidates.squares, pick);
+    const auto index = static_cast<size_t>(square);
+    if (((site.inSector >> square) & 1u) != 0) {
+        // Within its own sector: no edge to wrap over, and the counts move with it.
+        --site.own->counts[static_cast<size_t>(site.from.x * sectorSize + site.from.y)];
+        creature.position.x = site.from.x + squareDx[index];
+        creature.position.y = site.from.y + squareDy[index];
+        ++site.own
+              ->counts[static_cast<size_t>(creature.position.x * sectorSize + creature.position.y)];
+        return;
+    }
+    const Position to = square == middleSquare
+                            ? movePosition(site.from, 0, 0, 1)
+                            : movePosition(site.from, squareDx[index], squareDy[index], 0);
+    // A step within a sector that is not counted changes no list.
+    if (to.sector != site.from.sector) crossEdge(pass, creature, site.from, to);
     creature.position = to;
 }
 
