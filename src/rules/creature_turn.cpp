@@ -72,6 +72,8 @@ struct CreaturePass {
     SectorTable& table = pass.level.sectors;
     Sector* oldSector = findSector(table, from.sector);
     Sector* newSector = findSector(table, to.sector);
+    pass.nearby.mayHaveLoaded(from.sector);
+    pass.nearby.mayHaveLoaded(to.sector);
     if (oldSector == nullptr || newSector == nullptr) return;
     auto& list = oldSector->creatures;
     auto found = std::find_if(list.begin(), list.end(),
@@ -160,6 +162,7 @@ SquareSet squaresIn(Range xs, Range ys) {
 bool mayRise(CreaturePass& pass, const Position& from) {
     const Position t = movePosition(from, 0, 0, 1);
     const Cell* above = findCell(pass.level.sectors, t);
+    pass.nearby.mayHaveLoaded(t.sector);
     return above != nullptr && above->elevation == -3 && t != pass.player.position;
 }
 

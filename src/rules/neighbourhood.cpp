@@ -35,7 +35,12 @@ NearbySector* Neighbourhood::lookUp(NearbySector& nearby, SectorStep step) {
 }
 
 SquareAround Neighbourhood::farAway(const Position& t) {
-    const Sector* sector = sectorInMemory(table, t.sector);
+    if (!farKnown || farCoord != t.sector) {
+        farCoord = t.sector;
+        farSector = sectorInMemory(table, t.sector);
+        farKnown = true;
+    }
+    const Sector* sector = farSector;
     if (sector == nullptr) return {};
     return {&sector->cells[t.x][t.y], creatureOnSquare(*sector, t)};
 }

@@ -35,7 +35,8 @@ struct SectorStep {
     int32_t y = 0;
     int32_t z = 0;
     bool near() const { return nearAxis(x) && nearAxis(y) && nearAxis(z); }
-    static bool nearAxis(int32_t step) { return step >= -1 && step <= 1; }
+    // -1 <= step <= 1, in one comparison.
+    static bool nearAxis(int32_t step) { return static_cast<uint32_t>(step) + 1u <= 2u; }
 };
 
 class Neighbourhood {
@@ -81,6 +82,10 @@ class Neighbourhood {
     void join(SectorCoord c, Position p) { adjust(c, p, 1); }
     // The list of the sector at c changed some other way: read it again.
     void forget(SectorCoord c);
+    // The sector at c may have been loaded from the store just now.
+    void mayHaveLoaded(SectorCoord c) {
+        if (farKnown && farCoord == c) farKnown = false;
+    }
 
   private:
     SectorTable& table;
@@ -96,6 +101,12 @@ class Neighbourhood {
     // A square beyond the sectors around the player: looked up, and its
     // sector's list searched.
     SquareAround farAway(const Position& t);
+    // The sector farAway looked up last: the squares across an edge mostly
+    // lie in one sector. Whatever may load a sector during the pass says so
+    // through mayHaveLoaded.
+    SectorCoord farCoord;
+    Sector* farSector = nullptr;
+    bool farKnown = false;
     void adjust(SectorCoord c, Position p, int delta);
 };
 
