@@ -268,11 +268,23 @@ Candidates candidatesAmong(CreaturePass& pass, const MoveTest& test, const MoveS
     return found;
 }
 
+// For every set of squares, its squares in the order they are counted: the
+// pick is one look-up.
+using SquareOrder = std::array<std::array<uint8_t, 9>, 512>;
+constexpr SquareOrder squareOrder() {
+    SquareOrder order{};
+    for (SquareSet squares = 0; squares < 512; ++squares) {
+        size_t counted = 0;
+        for (uint8_t square = 0; square < 9; ++square)
+            if (((squares >> square) & 1u) != 0) order[squares][counted++] = square;
+    }
+    return order;
+}
+constexpr SquareOrder squaresInOrder = squareOrder();
+
 // The candidate counted `pick` from the first.
 int pickedSquare(SquareSet squares, int32_t pick) {
-    for (int32_t skipped = 0; skipped < pick; ++skipped)
-        squares &= squares - 1;
-    return std::countr_zero(squares);
+    return squaresInOrder[squares][static_cast<size_t>(pick)];
 }
 
 void moveCreature(CreaturePass& pass, Creature& creature, const MoveSite& site, Range xs, Range ys,
