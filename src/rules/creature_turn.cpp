@@ -181,48 +181,46 @@ struct Candidates {
     }
 };
 
-// Which of `squares`, all in the creature's own sector, it may step on: each
-// square's Cell and count lie at a fixed distance from the creature's own,
-// the grid being one block of Cells, column after column. Apart from the rest
-// of a step, which would leave it short of registers; made twice, so that a
-// move without a trail does not look at when squares were seen.
+// Of `squares`, all in the creature's own sector, those of usual ground that
+// it may step on, and those that need unusualSquareFits. Each square's Cell
+// and count lie at a fixed distance from the creature's own, the grid being
+// one block of Cells, column after column. Kept apart from the rest of a
+// step, and free of calls, so that it has the registers to itself; made
+// twice, so that a move without a trail does not look at when squares were
+// seen.
+struct OwnSectorSquares {
+    Candidates usual;
+    SquareSet unusual = 0;
+};
+
 template <bool trail>
-[[gnu::noinline]] Candidates fitsInOwnSector(SectorTable& table, const MoveTest& test,
-                                             const MoveSite& site, SquareSet squares) {
+[[gnu::noinline]] OwnSectorSquares fitsInOwnSector(const MoveTest& test, const Cell* here,
+                                                   const uint16_t* counts, SquareSet squares) {
     static_assert(sizeof(CellGrid) == sizeof(Cell) * sectorSize * sectorSize);
-    // Copies, which the compiler may keep in registers across the rare
-    // call for an unusual square.
-    const MoveTest rules = test;
-    const Position from = site.from;
-    const Cell* here =
-        &site.own->sector->cells[static_cast<size_t>(from.x)][static_cast<size_t>(from.y)];
-    const uint16_t* counts = &site.own->counts[static_cast<size_t>(from.x * sectorSize + from.y)];
-    Candidates found;
+    OwnSectorSquares result;
 #pragma GCC unroll 9
     for (int square = 0; square < 9; ++square) {
         if (square == middleSquare || ((squares >> square) & 1u) == 0) continue;
-        const int32_t dx = squareDx[static_cast<size_t>(square)];
-        const int32_t dy = squareDy[static_cast<size_t>(square)];
-        const int32_t offset = dx * sectorSize + dy;
+        const int32_t offset = squareDx[static_cast<size_t>(square)] * sectorSize +
+                               squareDy[static_cast<size_t>(square)];
         const Cell& cell = here[offset];
-        const bool occupied = counts[offset] != 0;
-        switch (groundOf(rules, cell)) {
+        switch (groundOf(test, cell)) {
         case Ground::Closed: break;
         case Ground::Open:
-            if (!occupied && (!trail || rules.startSeen <= cell.lastSeen)) found.add(true, square);
+            if (counts[offset] == 0 && (!trail || test.startSeen <= cell.lastSeen))
+                result.usual.add(true, square);
             break;
-        case Ground::Unusual:
-            found.add(unusualSquareFits(table, rules, cell, occupied, from, dx, dy), square);
-            break;
+        case Ground::Unusual: result.unusual |= SquareSet{1} << square; break;
         }
     }
-    return found;
+    return result;
 }
 
-// The same for squares in other sectors, or around a creature whose own
-// sector is not one of those around the player.
-Candidates fitsElsewhere(CreaturePass& pass, const MoveTest& test, const MoveSite& site,
-                         SquareSet squares) {
+// Which of `squares` the creature may step on, each found through the
+// sectors around the player: those in other sectors, those around a
+// creature whose own sector is not counted, and the unusual ones.
+Candidates fitsAround(CreaturePass& pass, const MoveTest& test, const MoveSite& site,
+                      SquareSet squares) {
     Candidates found;
     for (SquareSet left = squares; left != 0; left &= left - 1) {
         const int square = std::countr_zero(left);
@@ -241,13 +239,21 @@ Candidates fitsElsewhere(CreaturePass& pass, const MoveTest& test, const MoveSit
 Candidates groundFits(CreaturePass& pass, const MoveTest& test, const MoveSite& site,
                       SquareSet squares) {
     Candidates found;
-    if ((squares & site.inSector) != 0)
-        found.add(
-            test.startSeen == std::numeric_limits<int32_t>::min()
-                ? fitsInOwnSector<false>(pass.level.sectors, test, site, squares & site.inSector)
-                : fitsInOwnSector<true>(pass.level.sectors, test, site, squares & site.inSector));
+    const SquareSet own = squares & site.inSector;
+    if (own != 0) {
+        const Position& from = site.from;
+        const Cell* here =
+            &site.own->sector->cells[static_cast<size_t>(from.x)][static_cast<size_t>(from.y)];
+        const uint16_t* counts =
+            &site.own->counts[static_cast<size_t>(from.x * sectorSize + from.y)];
+        const OwnSectorSquares inOwn = test.startSeen == std::numeric_limits<int32_t>::min()
+                                           ? fitsInOwnSector<false>(test, here, counts, own)
+                                           : fitsInOwnSector<true>(test, here, counts, own);
+        found.add(inOwn.usual);
+        if (inOwn.unusual != 0) found.add(fitsAround(pass, test, site, inOwn.unusual));
+    }
     if ((squares & ~site.inSector) != 0)
-        found.add(fitsElsewhere(pass, test, site, squares & ~site.inSector));
+        found.add(fitsAround(pass, test, site, squares & ~site.inSector));
     return found;
 }
 
