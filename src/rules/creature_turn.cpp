@@ -112,8 +112,11 @@ struct MoveSite {
     SectorStep home;
     NearbySector* own = nullptr;
     // The squares around it that lie in its own sector, when that is one of
-    // those around the player: their Cells and counts are at hand.
+    // those around the player: their Cells and counts lie at fixed distances
+    // from its own.
     SquareSet inSector = 0;
+    const Cell* cell = nullptr;
+    uint16_t* count = nullptr;
 };
 
 MoveSite siteOf(CreaturePass& pass, const Position& from) {
@@ -121,15 +124,19 @@ MoveSite siteOf(CreaturePass& pass, const Position& from) {
     site.from = from;
     site.home = pass.nearby.stepTo(from.sector);
     site.own = pass.nearby.at(site.home);
-    if (site.own != nullptr) site.inSector = squaresInSector(from.x, from.y);
+    if (site.own != nullptr) {
+        site.inSector = squaresInSector(from.x, from.y);
+        site.cell =
+            &site.own->sector->cells[static_cast<size_t>(from.x)][static_cast<size_t>(from.y)];
+        site.count = &site.own->counts[static_cast<size_t>(from.x * sectorSize + from.y)];
+    }
     return site;
 }
 
 // The Cell the creature stands on.
 const Cell& cellOf(CreaturePass& pass, const MoveSite& site) {
-    const Position& p = site.from;
-    if (site.own != nullptr) return site.own->sector->cells[p.x][p.y];
-    return cellAt(pass.level.sectors, p);
+    if (site.cell != nullptr) return *site.cell;
+    return cellAt(pass.level.sectors, site.from);
 }
 
 constexpr std::array<MoveTest, 7> kindMoveTests{
@@ -185,22 +192,22 @@ struct Candidates {
 // it may step on, and those that need unusualSquareFits. Each square's Cell
 // and count lie at a fixed distance from the creature's own, the grid being
 // one block of Cells, column after column. Kept apart from the rest of a
-// step, and free of calls, so that it has the registers to itself; made
-// twice, so that a move without a trail does not look at when squares were
-// seen.
+// step, and free of calls, so that it has the registers to itself; made for
+// a move with and without a trail, and for all eight squares around or only
+// some.
 struct OwnSectorSquares {
     Candidates usual;
     SquareSet unusual = 0;
 };
 
-template <bool trail>
+template <bool trail, bool all>
 [[gnu::noinline]] OwnSectorSquares fitsInOwnSector(const MoveTest& test, const Cell* here,
                                                    const uint16_t* counts, SquareSet squares) {
     static_assert(sizeof(CellGrid) == sizeof(Cell) * sectorSize * sectorSize);
     OwnSectorSquares result;
 #pragma GCC unroll 9
     for (int square = 0; square < 9; ++square) {
-        if (square == middleSquare || ((squares >> square) & 1u) == 0) continue;
+        if (square == middleSquare || (!all && ((squares >> square) & 1u) == 0)) continue;
         const int32_t offset = squareDx[static_cast<size_t>(square)] * sectorSize +
                                squareDy[static_cast<size_t>(square)];
         const Cell& cell = here[offset];
@@ -214,6 +221,16 @@ template <bool trail>
         }
     }
     return result;
+}
+
+OwnSectorSquares fitsInOwnSector(const MoveTest& test, const MoveSite& site, SquareSet squares) {
+    constexpr SquareSet allAround = 0b111'101'111;
+    const bool trail = test.startSeen != std::numeric_limits<int32_t>::min();
+    if (squares == allAround)
+        return trail ? fitsInOwnSector<true, true>(test, site.cell, site.count, squares)
+                     : fitsInOwnSector<false, true>(test, site.cell, site.count, squares);
+    return trail ? fitsInOwnSector<true, false>(test, site.cell, site.count, squares)
+                 : fitsInOwnSector<false, false>(test, site.cell, site.count, squares);
 }
 
 // Which of `squares` the creature may step on, each found through the
@@ -241,14 +258,7 @@ Candidates groundFits(CreaturePass& pass, const MoveTest& test, const MoveSite& 
     Candidates found;
     const SquareSet own = squares & site.inSector;
     if (own != 0) {
-        const Position& from = site.from;
-        const Cell* here =
-            &site.own->sector->cells[static_cast<size_t>(from.x)][static_cast<size_t>(from.y)];
-        const uint16_t* counts =
-            &site.own->counts[static_cast<size_t>(from.x * sectorSize + from.y)];
-        const OwnSectorSquares inOwn = test.startSeen == std::numeric_limits<int32_t>::min()
-                                           ? fitsInOwnSector<false>(test, here, counts, own)
-                                           : fitsInOwnSector<true>(test, here, counts, own);
+        const OwnSectorSquares inOwn = fitsInOwnSector(test, site, own);
         found.add(inOwn.usual);
         if (inOwn.unusual != 0) found.add(fitsAround(pass, test, site, inOwn.unusual));
     }
@@ -306,11 +316,10 @@ void moveCreature(CreaturePass& pass, Creature& creature, const MoveSite& site, 
     const auto index = static_cast<size_t>(square);
     if (((site.inSector >> square) & 1u) != 0) {
         // Within its own sector: no edge to wrap over, and the counts move with it.
-        --site.own->counts[static_cast<size_t>(site.from.x * sectorSize + site.from.y)];
+        --*site.count;
+        ++site.count[squareDx[index] * sectorSize + squareDy[index]];
         creature.position.x = site.from.x + squareDx[index];
         creature.position.y = site.from.y + squareDy[index];
-        ++site.own
-              ->counts[static_cast<size_t>(creature.position.x * sectorSize + creature.position.y)];
         return;
     }
     const Position to = square == middleSquare
