@@ -110,7 +110,7 @@ SquareSet squaresInSector(int32_t x, int32_t y) {
 struct MoveSite {
     Position from;
     SectorStep home;
-    NearbySector* own = nullptr;
+    NearbySector* own;
     // The squares around it that lie in its own sector, when that is one of
     // those around the player: their Cells and counts lie at fixed distances
     // from its own.
@@ -330,23 +330,31 @@ void moveCreature(CreaturePass& pass, Creature& creature, const MoveSite& site, 
     creature.position = to;
 }
 
+// The ranges of a chase toward the player on each axis; a direct one.
+std::array<Range, 2> chaseRanges(const CreaturePass& pass, const Creature& creature, bool direct) {
+    const Position& p = pass.player.position;
+    const Position& c = creature.position;
+    if (direct) return {directRange(globalX(p), globalX(c)), directRange(globalY(p), globalY(c))};
+    return {chaseRange(globalX(p), globalX(c)), chaseRange(globalY(p), globalY(c))};
+}
+
 void applyRule(CreaturePass& pass, Creature& creature, const MoveSite& site, MoveRule rule) {
-    const Position p = pass.player.position;
-    const Position c = creature.position;
     switch (rule) {
     case MoveRule::PlainWander: moveCreature(pass, creature, site, {-1, 1}, {-1, 1}, false); return;
     case MoveRule::TrailWander: moveCreature(pass, creature, site, {-1, 1}, {-1, 1}, true); return;
-    case MoveRule::Chase:
-        moveCreature(pass, creature, site, chaseRange(globalX(p), globalX(c)),
-                     chaseRange(globalY(p), globalY(c)), true);
+    case MoveRule::Chase: {
+        const auto [xs, ys] = chaseRanges(pass, creature, false);
+        moveCreature(pass, creature, site, xs, ys, true);
         return;
-    case MoveRule::DirectChase:
-        moveCreature(pass, creature, site, directRange(globalX(p), globalX(c)),
-                     directRange(globalY(p), globalY(c)), false);
+    }
+    case MoveRule::DirectChase: {
+        const auto [xs, ys] = chaseRanges(pass, creature, true);
+        moveCreature(pass, creature, site, xs, ys, false);
         return;
+    }
     case MoveRule::VampireChase: {
-        moveCreature(pass, creature, site, chaseRange(globalX(p), globalX(c)),
-                     chaseRange(globalY(p), globalY(c)), true);
+        const auto [xs, ys] = chaseRanges(pass, creature, false);
+        moveCreature(pass, creature, site, xs, ys, true);
         int32_t roll = randomIn(1, 5);
         if (roll == 2) {
             postMessage(0, "The vampire's eyes glow blue.");
