@@ -1,9 +1,11 @@
 #pragma once
 // What ground each kind of creature may cross: the test a move puts to every
-// square next to a creature. Inline where a move asks it for every square.
+// square next to a creature, and the sets of squares a move looks at. Inline
+// where a move asks it for every square.
 #include "support/errors.h"
 #include "world/sector_table.h"
 
+#include <array>
 #include <cstdint>
 #include <limits>
 
@@ -111,6 +113,86 @@ enum class Ground { Closed, Open, Unusual };
     case Ground::Unusual: return unusualSquareFits(table, test, cell, occupied, from, dx, dy);
     }
     raiseMissingCase();
+}
+
+// The squares a move looks at, one bit each, (dx + 1) * 3 + dy + 1: the
+// order of the bits is the order in which candidates are counted. The
+// middle bit stands for the square above, which a flyer below the player
+// may rise into.
+using SquareSet = uint32_t;
+constexpr int middleSquare = 4;
+constexpr std::array<int32_t, 9> squareDx{-1, -1, -1, 0, 0, 0, 1, 1, 1};
+constexpr std::array<int32_t, 9> squareDy{-1, 0, 1, -1, 0, 1, -1, 0, 1};
+
+// The squares around (x, y) that lie in its own sector; not the middle,
+// which stands for the square above.
+constexpr SquareSet squaresInSector(int32_t x, int32_t y) {
+    constexpr SquareSet all = 0b111'101'111;
+    if (x > 0 && x < sectorSize - 1 && y > 0 && y < sectorSize - 1) return all;
+    const SquareSet rows = (y > 0 ? 1u : 0u) | 2u | (y < sectorSize - 1 ? 4u : 0u);
+    const SquareSet middleRow = rows & ~2u;
+    return (x > 0 ? rows : 0u) | (middleRow << 3) | (x < sectorSize - 1 ? rows << 6 : 0u);
+}
+
+// Candidate squares, one bit each, and how many.
+struct Candidates {
+    SquareSet squares = 0;
+    int32_t count = 0;
+    // Without a branch: most squares are tested on their own.
+    void add(bool fits, int square) {
+        squares |= SquareSet{fits} << square;
+        count += fits ? 1 : 0;
+    }
+    void add(Candidates other) {
+        squares |= other.squares;
+        count += other.count;
+    }
+};
+
+// Of a creature's squares in its own sector: those of usual ground that it
+// may step on, and those that need unusualSquareFits.
+struct OwnSectorSquares {
+    Candidates usual;
+    SquareSet unusual = 0;
+};
+
+// Of `squares`, all in the creature's own sector, those of usual ground that
+// it may step on, and those that need a closer look. The creature's Cell is
+// `here` and its count `counts`: those of the squares around lie at fixed
+// distances. Made for a move with and without a trail, and for all eight
+// squares around or only some, each free of branches it does not need.
+template <bool trail, bool all>
+OwnSectorSquares fitsInOwnSector(const MoveTest& test, const Cell* here, const uint16_t* counts,
+                                 SquareSet squares);
+
+inline OwnSectorSquares fitsInOwnSector(const MoveTest& test, const Cell* here,
+                                        const uint16_t* counts, SquareSet squares) {
+    constexpr SquareSet allAround = 0b111'101'111;
+    const bool trail = test.startSeen != std::numeric_limits<int32_t>::min();
+    if (squares == allAround)
+        return trail ? fitsInOwnSector<true, true>(test, here, counts, squares)
+                     : fitsInOwnSector<false, true>(test, here, counts, squares);
+    return trail ? fitsInOwnSector<true, false>(test, here, counts, squares)
+                 : fitsInOwnSector<false, false>(test, here, counts, squares);
+}
+
+// For every set of squares, its squares in the order they are counted: the
+// pick is one look-up.
+using SquareOrder = std::array<std::array<uint8_t, 9>, 512>;
+constexpr SquareOrder squareOrder() {
+    SquareOrder order{};
+    for (SquareSet squares = 0; squares < 512; ++squares) {
+        size_t counted = 0;
+        for (uint8_t square = 0; square < 9; ++square)
+            if (((squares >> square) & 1u) != 0) order[squares][counted++] = square;
+    }
+    return order;
+}
+inline constexpr SquareOrder squaresInOrder = squareOrder();
+
+// The candidate counted `pick` from the first.
+inline int pickedSquare(SquareSet squares, int32_t pick) {
+    return squaresInOrder[squares][static_cast<size_t>(pick)];
 }
 
 } // namespace dunvale

@@ -86,25 +86,6 @@ struct CreaturePass {
     pass.nearby.join(to.sector, to);
 }
 
-// The squares a move looks at, one bit each, (dx + 1) * 3 + dy + 1: the
-// order of the bits is the order in which candidates are counted. The
-// middle bit stands for the square above, which a flyer below the player
-// may rise into.
-using SquareSet = uint32_t;
-constexpr int middleSquare = 4;
-constexpr std::array<int32_t, 9> squareDx{-1, -1, -1, 0, 0, 0, 1, 1, 1};
-constexpr std::array<int32_t, 9> squareDy{-1, 0, 1, -1, 0, 1, -1, 0, 1};
-
-// The squares around (x, y) that lie in its own sector; not the middle,
-// which stands for the square above.
-SquareSet squaresInSector(int32_t x, int32_t y) {
-    constexpr SquareSet all = 0b111'101'111;
-    if (x > 0 && x < sectorSize - 1 && y > 0 && y < sectorSize - 1) return all;
-    const SquareSet rows = (y > 0 ? 1u : 0u) | 2u | (y < sectorSize - 1 ? 4u : 0u);
-    const SquareSet middleRow = rows & ~2u;
-    return (x > 0 ? rows : 0u) | (middleRow << 3) | (x < sectorSize - 1 ? rows << 6 : 0u);
-}
-
 // What a move needs besides the rules: where the creature stands, and its
 // own sector among those around the player.
 struct MoveSite {
@@ -173,66 +154,6 @@ bool mayRise(CreaturePass& pass, const Position& from) {
     return above != nullptr && above->elevation == -3 && t != pass.player.position;
 }
 
-// Candidate squares, one bit each, and how many.
-struct Candidates {
-    SquareSet squares = 0;
-    int32_t count = 0;
-    // Without a branch: most squares are tested on their own.
-    void add(bool fits, int square) {
-        squares |= SquareSet{fits} << square;
-        count += fits ? 1 : 0;
-    }
-    void add(Candidates other) {
-        squares |= other.squares;
-        count += other.count;
-    }
-};
-
-// Of `squares`, all in the creature's own sector, those of usual ground that
-// it may step on, and those that need unusualSquareFits. Each square's Cell
-// and count lie at a fixed distance from the creature's own, the grid being
-// one block of Cells, column after column. Kept apart from the rest of a
-// step, and free of calls, so that it has the registers to itself; made for
-// a move with and without a trail, and for all eight squares around or only
-// some.
-struct OwnSectorSquares {
-    Candidates usual;
-    SquareSet unusual = 0;
-};
-
-template <bool trail, bool all>
-[[gnu::noinline]] OwnSectorSquares fitsInOwnSector(const MoveTest& test, const Cell* here,
-                                                   const uint16_t* counts, SquareSet squares) {
-    static_assert(sizeof(CellGrid) == sizeof(Cell) * sectorSize * sectorSize);
-    OwnSectorSquares result;
-#pragma GCC unroll 9
-    for (int square = 0; square < 9; ++square) {
-        if (square == middleSquare || (!all && ((squares >> square) & 1u) == 0)) continue;
-        const int32_t offset = squareDx[static_cast<size_t>(square)] * sectorSize +
-                               squareDy[static_cast<size_t>(square)];
-        const Cell& cell = here[offset];
-        switch (groundOf(test, cell)) {
-        case Ground::Closed: break;
-        case Ground::Open:
-            if (counts[offset] == 0 && (!trail || test.startSeen <= cell.lastSeen))
-                result.usual.add(true, square);
-            break;
-        case Ground::Unusual: result.unusual |= SquareSet{1} << square; break;
-        }
-    }
-    return result;
-}
-
-OwnSectorSquares fitsInOwnSector(const MoveTest& test, const MoveSite& site, SquareSet squares) {
-    constexpr SquareSet allAround = 0b111'101'111;
-    const bool trail = test.startSeen != std::numeric_limits<int32_t>::min();
-    if (squares == allAround)
-        return trail ? fitsInOwnSector<true, true>(test, site.cell, site.count, squares)
-                     : fitsInOwnSector<false, true>(test, site.cell, site.count, squares);
-    return trail ? fitsInOwnSector<true, false>(test, site.cell, site.count, squares)
-                 : fitsInOwnSector<false, false>(test, site.cell, site.count, squares);
-}
-
 // Which of `squares` the creature may step on, each found through the
 // sectors around the player: those in other sectors, those around a
 // creature whose own sector is not counted, and the unusual ones.
@@ -258,7 +179,7 @@ Candidates groundFits(CreaturePass& pass, const MoveTest& test, const MoveSite& 
     Candidates found;
     const SquareSet own = squares & site.inSector;
     if (own != 0) {
-        const OwnSectorSquares inOwn = fitsInOwnSector(test, site, own);
+        const OwnSectorSquares inOwn = fitsInOwnSector(test, site.cell, site.count, own);
         found.add(inOwn.usual);
         if (inOwn.unusual != 0) found.add(fitsAround(pass, test, site, inOwn.unusual));
     }
@@ -282,25 +203,6 @@ Candidates candidatesAmong(CreaturePass& pass, const MoveTest& test, const MoveS
     found.add(mayRise(pass, site.from), middleSquare);
     found.add(groundFits(pass, test, site, squares & ~before & ~middle));
     return found;
-}
-
-// For every set of squares, its squares in the order they are counted: the
-// pick is one look-up.
-using SquareOrder = std::array<std::array<uint8_t, 9>, 512>;
-constexpr SquareOrder squareOrder() {
-    SquareOrder order{};
-    for (SquareSet squares = 0; squares < 512; ++squares) {
-        size_t counted = 0;
-        for (uint8_t square = 0; square < 9; ++square)
-            if (((squares >> square) & 1u) != 0) order[squares][counted++] = square;
-    }
-    return order;
-}
-constexpr SquareOrder squaresInOrder = squareOrder();
-
-// The candidate counted `pick` from the first.
-int pickedSquare(SquareSet squares, int32_t pick) {
-    return squaresInOrder[squares][static_cast<size_t>(pick)];
 }
 
 void moveCreature(CreaturePass& pass, Creature& creature, const MoveSite& site, Range xs, Range ys,
