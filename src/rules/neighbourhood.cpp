@@ -47,7 +47,13 @@ SquareAround Neighbourhood::farAway(const Position& t) {
 
 void Neighbourhood::forget(SectorCoord c) {
     const SectorStep step = stepTo(c);
-    if (step.near()) sectors[indexOf(step)].sector = nullptr;
+    if (!step.near()) return;
+    NearbySector& nearby = sectors[indexOf(step)];
+    nearby.sector = nullptr;
+    if (last == &nearby) {
+        last = nullptr;
+        lastStep = noStep;
+    }
 }
 
 // Only a sector already counted follows a change: one counted later reads

@@ -51,10 +51,13 @@ class Neighbourhood {
     // when it lies beyond the 27 or is not held in memory. Inline: a creature
     // asks this for every square it might step on.
     NearbySector* at(SectorStep step) {
+        if (step.x == lastStep.x && step.y == lastStep.y && step.z == lastStep.z) return last;
         if (!step.near()) return nullptr;
         NearbySector& nearby = sectors[indexOf(step)];
-        if (nearby.sector != nullptr) return &nearby;
-        return lookUp(nearby, step);
+        if (nearby.sector == nullptr && lookUp(nearby, step) == nullptr) return nullptr;
+        lastStep = step;
+        last = &nearby;
+        return &nearby;
     }
     // The same for the sector at c.
     NearbySector* find(SectorCoord c) { return at(stepTo(c)); }
@@ -93,6 +96,11 @@ class Neighbourhood {
     // Only the sector pointers start out set: counts are filled when a sector
     // is first looked up.
     std::array<NearbySector, 27> sectors;
+    // The sector at() found last: the creatures of one sector act one after
+    // another and look across the same edges. None before the first.
+    static constexpr SectorStep noStep{2, 2, 2};
+    SectorStep lastStep = noStep;
+    NearbySector* last = nullptr;
 
     static size_t indexOf(SectorStep step) {
         return static_cast<size_t>((step.x + 1) * 9 + (step.y + 1) * 3 + step.z + 1);
