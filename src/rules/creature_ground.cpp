@@ -44,6 +44,9 @@ template <bool trail, bool all>
 OwnSectorSquares fitsInOwnSector(const MoveTest& test, const Cell* here, const uint16_t* counts,
                                  SquareSet squares) {
     static_assert(sizeof(CellGrid) == sizeof(Cell) * sectorSize * sectorSize);
+    const uint64_t ground = test.ground;
+    const uint64_t unusual = test.unusual;
+    const int32_t startSeen = test.startSeen;
     OwnSectorSquares result;
 #pragma GCC unroll 9
     for (int square = 0; square < 9; ++square) {
@@ -51,10 +54,10 @@ OwnSectorSquares fitsInOwnSector(const MoveTest& test, const Cell* here, const u
         const int32_t offset = squareDx[static_cast<size_t>(square)] * sectorSize +
                                squareDy[static_cast<size_t>(square)];
         const Cell& cell = here[offset];
-        switch (groundOf(test, cell)) {
+        switch (groundOf(ground, unusual, cell)) {
         case Ground::Closed: break;
         case Ground::Open:
-            if (counts[offset] == 0 && (!trail || test.startSeen <= cell.lastSeen))
+            if (counts[offset] == 0 && (!trail || startSeen <= cell.lastSeen))
                 result.usual.add(true, square);
             break;
         case Ground::Unusual: result.unusual |= SquareSet{1} << square; break;

@@ -91,14 +91,16 @@ bool unusualSquareFits(SectorTable& table, const MoveTest& test, const Cell& cel
 // judged by them alone; Unusual needs unusualSquareFits.
 enum class Ground { Closed, Open, Unusual };
 
-[[gnu::always_inline]] inline Ground groundOf(const MoveTest& test, const Cell& cell) {
+// The tables are passed on their own, so that a caller testing many squares
+// may keep them at hand.
+[[gnu::always_inline]] inline Ground groundOf(uint64_t ground, uint64_t unusual, const Cell& cell) {
     const uint32_t level = static_cast<uint32_t>(cell.elevation) + 3u; // 0..7 when -3..4
     const auto terrain = static_cast<uint32_t>(cell.terrain);
     if (((level | terrain) >> 3) != 0) [[unlikely]]
         return Ground::Unusual;
     const uint32_t index = groundIndex(level, terrain);
-    if (((test.ground >> index) & 1u) != 0) return Ground::Open;
-    return ((test.unusual >> index) & 1u) != 0 ? Ground::Unusual : Ground::Closed;
+    if (((ground >> index) & 1u) != 0) return Ground::Open;
+    return ((unusual >> index) & 1u) != 0 ? Ground::Unusual : Ground::Closed;
 }
 
 // Whether a creature at `from` may step onto the square (dx, dy) from it,
@@ -107,7 +109,7 @@ enum class Ground { Closed, Open, Unusual };
 [[gnu::always_inline]] inline bool squareFits(SectorTable& table, const MoveTest& test,
                                               const Cell& cell, bool occupied, const Position& from,
                                               int32_t dx, int32_t dy) {
-    switch (groundOf(test, cell)) {
+    switch (groundOf(test.ground, test.unusual, cell)) {
     case Ground::Closed: return false;
     case Ground::Open: return !occupied && test.startSeen <= cell.lastSeen;
     case Ground::Unusual: return unusualSquareFits(table, test, cell, occupied, from, dx, dy);
