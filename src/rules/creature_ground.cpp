@@ -38,6 +38,43 @@ bool unusualSquareFits(SectorTable& table, const MoveTest& test, const Cell& cel
     return test.startSeen <= cell.lastSeen;
 }
 
+// Apart from the rest of a step, and free of calls, so that it has the
+// registers to itself. The grid is one block of Cells, column after column.
+template <bool trail, bool all>
+OwnSectorSquares fitsInOwnSector(const MoveTest& test, const Cell* here, const uint16_t* counts,
+                                 SquareSet squares) {
+    static_assert(sizeof(CellGrid) == sizeof(Cell) * sectorSize * sectorSize);
+    const uint64_t ground = test.ground;
+    const uint64_t unusual = test.unusual;
+    const int32_t startSeen = test.startSeen;
+    OwnSectorSquares result;
+#pragma GCC unroll 9
+    for (int square = 0; square < 9; ++square) {
+        if (square == middleSquare || (!all && ((squares >> square) & 1u) == 0)) continue;
+        const int32_t offset = squareDx[static_cast<size_t>(square)] * sectorSize +
+                               squareDy[static_cast<size_t>(square)];
+        const Cell& cell = here[offset];
+        switch (groundOf(ground, unusual, cell)) {
+        case Ground::Closed: break;
+        case Ground::Open:
+            if (counts[offset] == 0 && (!trail || startSeen <= cell.lastSeen))
+                result.usual.add(true, square);
+            break;
+        case Ground::Unusual: result.unusual |= SquareSet{1} << square; break;
+        }
+    }
+    return result;
+}
+
+template OwnSectorSquares fitsInOwnSector<false, false>(const MoveTest&, const Cell*,
+                                                        const uint16_t*, SquareSet);
+template OwnSectorSquares fitsInOwnSector<false, true>(const MoveTest&, const Cell*,
+                                                       const uint16_t*, SquareSet);
+template OwnSectorSquares fitsInOwnSector<true, false>(const MoveTest&, const Cell*,
+                                                       const uint16_t*, SquareSet);
+template OwnSectorSquares fitsInOwnSector<true, true>(const MoveTest&, const Cell*, const uint16_t*,
+                                                      SquareSet);
+
 bool creatureMayEnter(SectorTable& table, Position t, bool flying, bool undead) {
     const Sector* sector = sectorInMemory(table, t.sector);
     if (sector == nullptr) return false;

@@ -1,9 +1,11 @@
 #pragma once
 // What ground each kind of creature may cross: the test a move puts to every
-// square next to a creature. Inline where a move asks it for every square.
+// square next to a creature, and the sets of squares a move looks at. Inline
+// where a move asks it for every square.
 #include "support/errors.h"
 #include "world/sector_table.h"
 
+#include <array>
 #include <cstdint>
 #include <limits>
 
@@ -24,17 +26,24 @@ constexpr bool groundAllows(Terrain terrain, bool flying, bool undead) {
 
 constexpr uint32_t terrainKinds = 6;
 
+// A square's place in the tables of a MoveTest: eight bits for each level
+// of elevation, -3 to 4, one for each terrain ordinal below eight. Cells
+// that fall outside (a doctored file's) are unusual by themselves.
+constexpr uint32_t groundIndex(uint32_t level, uint32_t terrain) {
+    return level * 8 + terrain;
+}
+
 // What a move tests every square against: the rules of the creature's kind,
 // and its trail.
 struct MoveTest {
     bool flying = false;
     bool undead = false;
     bool wraith = false;
-    // groundAllows by terrain ordinal, one bit each, for this kind.
-    uint32_t ground = 0;
-    // Elevations, one bit each for -3 to 3, that need a closer look: the
-    // openings to other levels, and for a wraith everything not level.
-    uint32_t unusual = 0;
+    // By groundIndex: the usual squares whose ground lets the kind stand,
+    // and the squares that need a closer look (the openings to other levels,
+    // for a wraith everything not level, and ground of no known kind).
+    uint64_t ground = 0;
+    uint64_t unusual = 0;
     // The trail keeps a creature on squares seen at least as recently as its
     // own; without one, every square is recent enough.
     int32_t startSeen = std::numeric_limits<int32_t>::min();
@@ -46,10 +55,17 @@ constexpr MoveTest moveTestBy(bool flying, bool undead, bool wraith) {
     test.flying = flying;
     test.undead = undead;
     test.wraith = wraith;
-    for (uint32_t terrain = 0; terrain < terrainKinds; ++terrain)
-        if (wraith || groundAllows(static_cast<Terrain>(terrain), flying, undead))
-            test.ground |= 1u << terrain;
-    test.unusual = wraith ? 0b1100011u : 0b1000001u;
+    // Elevations -3, 3 and 4 or more; for a wraith also -2 and 2. Bit 0 is -3.
+    const uint32_t unusualLevels = wraith ? 0b11100011u : 0b11000001u;
+    for (uint32_t level = 0; level < 8; ++level) {
+        for (uint32_t terrain = 0; terrain < 8; ++terrain) {
+            const uint64_t bit = uint64_t{1} << groundIndex(level, terrain);
+            if (((unusualLevels >> level) & 1u) != 0 || terrain >= terrainKinds)
+                test.unusual |= bit;
+            else if (wraith || groundAllows(static_cast<Terrain>(terrain), flying, undead))
+                test.ground |= bit;
+        }
+    }
     return test;
 }
 
@@ -71,17 +87,114 @@ constexpr MoveTest kindMoveTest(CreatureKind kind) {
 bool unusualSquareFits(SectorTable& table, const MoveTest& test, const Cell& cell, bool occupied,
                        const Position& from, int32_t dx, int32_t dy);
 
+// What the tables of a MoveTest say of a Cell's ground. Usual ground is
+// judged by them alone; Unusual needs unusualSquareFits.
+enum class Ground { Closed, Open, Unusual };
+
+// The tables are passed on their own, so that a caller testing many squares
+// may keep them at hand.
+[[gnu::always_inline]] inline Ground groundOf(uint64_t ground, uint64_t unusual, const Cell& cell) {
+    const uint32_t level = static_cast<uint32_t>(cell.elevation) + 3u; // 0..7 when -3..4
+    const auto terrain = static_cast<uint32_t>(cell.terrain);
+    if (((level | terrain) >> 3) != 0) [[unlikely]]
+        return Ground::Unusual;
+    const uint32_t index = groundIndex(level, terrain);
+    if (((ground >> index) & 1u) != 0) return Ground::Open;
+    return ((unusual >> index) & 1u) != 0 ? Ground::Unusual : Ground::Closed;
+}
+
 // Whether a creature at `from` may step onto the square (dx, dy) from it,
 // whose Cell is `cell`; `occupied` says whether a creature of that square's
 // sector's list stands there.
 [[gnu::always_inline]] inline bool squareFits(SectorTable& table, const MoveTest& test,
                                               const Cell& cell, bool occupied, const Position& from,
                                               int32_t dx, int32_t dy) {
-    const uint32_t level = static_cast<uint32_t>(cell.elevation) + 3u; // 0..6 when -3..3
-    const auto terrain = static_cast<uint32_t>(cell.terrain);
-    if (level > 6 || terrain >= terrainKinds || ((test.unusual >> level) & 1u) != 0) [[unlikely]]
-        return unusualSquareFits(table, test, cell, occupied, from, dx, dy);
-    return ((test.ground >> terrain) & 1u) != 0 && !occupied && test.startSeen <= cell.lastSeen;
+    switch (groundOf(test.ground, test.unusual, cell)) {
+    case Ground::Closed: return false;
+    case Ground::Open: return !occupied && test.startSeen <= cell.lastSeen;
+    case Ground::Unusual: return unusualSquareFits(table, test, cell, occupied, from, dx, dy);
+    }
+    raiseMissingCase();
+}
+
+// The squares a move looks at, one bit each, (dx + 1) * 3 + dy + 1: the
+// order of the bits is the order in which candidates are counted. The
+// middle bit stands for the square above, which a flyer below the player
+// may rise into.
+using SquareSet = uint32_t;
+constexpr int middleSquare = 4;
+constexpr std::array<int32_t, 9> squareDx{-1, -1, -1, 0, 0, 0, 1, 1, 1};
+constexpr std::array<int32_t, 9> squareDy{-1, 0, 1, -1, 0, 1, -1, 0, 1};
+
+// The squares around (x, y) that lie in its own sector; not the middle,
+// which stands for the square above.
+constexpr SquareSet squaresInSector(int32_t x, int32_t y) {
+    constexpr SquareSet all = 0b111'101'111;
+    if (x > 0 && x < sectorSize - 1 && y > 0 && y < sectorSize - 1) return all;
+    const SquareSet rows = (y > 0 ? 1u : 0u) | 2u | (y < sectorSize - 1 ? 4u : 0u);
+    const SquareSet middleRow = rows & ~2u;
+    return (x > 0 ? rows : 0u) | (middleRow << 3) | (x < sectorSize - 1 ? rows << 6 : 0u);
+}
+
+// Candidate squares, one bit each, and how many.
+struct Candidates {
+    SquareSet squares = 0;
+    int32_t count = 0;
+    // Without a branch: most squares are tested on their own.
+    void add(bool fits, int square) {
+        squares |= SquareSet{fits} << square;
+        count += fits ? 1 : 0;
+    }
+    void add(Candidates other) {
+        squares |= other.squares;
+        count += other.count;
+    }
+};
+
+// Of a creature's squares in its own sector: those of usual ground that it
+// may step on, and those that need unusualSquareFits.
+struct OwnSectorSquares {
+    Candidates usual;
+    SquareSet unusual = 0;
+};
+
+// Of `squares`, all in the creature's own sector, those of usual ground that
+// it may step on, and those that need a closer look. The creature's Cell is
+// `here` and its count `counts`: those of the squares around lie at fixed
+// distances. Made for a move with and without a trail, and for all eight
+// squares around or only some, each free of branches it does not need.
+template <bool trail, bool all>
+OwnSectorSquares fitsInOwnSector(const MoveTest& test, const Cell* here, const uint16_t* counts,
+                                 SquareSet squares);
+
+inline OwnSectorSquares fitsInOwnSector(const MoveTest& test, const Cell* here,
+                                        const uint16_t* counts, SquareSet squares) {
+    constexpr SquareSet allAround = 0b111'101'111;
+    const bool trail = test.startSeen != std::numeric_limits<int32_t>::min();
+    if (squares == allAround)
+        return trail ? fitsInOwnSector<true, true>(test, here, counts, squares)
+                     : fitsInOwnSector<false, true>(test, here, counts, squares);
+    return trail ? fitsInOwnSector<true, false>(test, here, counts, squares)
+                 : fitsInOwnSector<false, false>(test, here, counts, squares);
+}
+
+// For every set of squares, its squares in the order they are counted: the
+// pick is one look-up.
+using SquareOrder = std::array<std::array<uint8_t, 9>, 512>;
+constexpr SquareOrder squareOrder() {
+    SquareOrder order{};
+    for (SquareSet squares = 0; squares < 512; ++squares) {
+        size_t counted = 0;
+        for (uint8_t square = 0; square < 9; ++square)
+            if (((squares >> square) & 1u) != 0) order[squares][counted++] = square;
+    }
+    return order;
+}
+inline constexpr SquareOrder squaresInOrder = squareOrder();
+
+// The candidate counted `pick` from the first.
+inline int pickedSquare(SquareSet squares, int32_t pick) {
+    return squaresInOrder[squares][static_cast<size_t>(pick)];
 }
 
 } // namespace dunvale

@@ -72,6 +72,8 @@ struct CreaturePass {
     SectorTable& table = pass.level.sectors;
     Sector* oldSector = findSector(table, from.sector);
     Sector* newSector = findSector(table, to.sector);
+    pass.nearby.mayHaveLoaded(from.sector);
+    pass.nearby.mayHaveLoaded(to.sector);
     if (oldSector == nullptr || newSector == nullptr) return;
     auto& list = oldSector->creatures;
     auto found = std::find_if(list.begin(), list.end(),
@@ -84,25 +86,18 @@ struct CreaturePass {
     pass.nearby.join(to.sector, to);
 }
 
-// Keeps the sector lists and counts with the creature as it moves. `own` is
-// its old sector among those around the player, if it is one.
-void relocate(CreaturePass& pass, const Creature& creature, const Position& from,
-              const Position& to, NearbySector* own) {
-    if (to.sector != from.sector) {
-        crossEdge(pass, creature, from, to);
-    } else if (own != nullptr) {
-        // A creature always stands in the list of its own sector.
-        --own->counts[static_cast<size_t>(from.x * sectorSize + from.y)];
-        ++own->counts[static_cast<size_t>(to.x * sectorSize + to.y)];
-    }
-}
-
 // What a move needs besides the rules: where the creature stands, and its
 // own sector among those around the player.
 struct MoveSite {
     Position from;
     SectorStep home;
-    NearbySector* own = nullptr;
+    NearbySector* own;
+    // The squares around it that lie in its own sector, when that is one of
+    // those around the player: their Cells and counts lie at fixed distances
+    // from its own.
+    SquareSet inSector = 0;
+    const Cell* cell = nullptr;
+    uint16_t* count = nullptr;
 };
 
 MoveSite siteOf(CreaturePass& pass, const Position& from) {
@@ -110,14 +105,19 @@ MoveSite siteOf(CreaturePass& pass, const Position& from) {
     site.from = from;
     site.home = pass.nearby.stepTo(from.sector);
     site.own = pass.nearby.at(site.home);
+    if (site.own != nullptr) {
+        site.inSector = squaresInSector(from.x, from.y);
+        site.cell =
+            &site.own->sector->cells[static_cast<size_t>(from.x)][static_cast<size_t>(from.y)];
+        site.count = &site.own->counts[static_cast<size_t>(from.x * sectorSize + from.y)];
+    }
     return site;
 }
 
 // The Cell the creature stands on.
 const Cell& cellOf(CreaturePass& pass, const MoveSite& site) {
-    const Position& p = site.from;
-    if (site.own != nullptr) return site.own->sector->cells[p.x][p.y];
-    return cellAt(pass.level.sectors, p);
+    if (site.cell != nullptr) return *site.cell;
+    return cellAt(pass.level.sectors, site.from);
 }
 
 constexpr std::array<MoveTest, 7> kindMoveTests{
@@ -138,15 +138,6 @@ MoveTest moveTestOf(CreaturePass& pass, const Creature& creature, const MoveSite
     return test;
 }
 
-// The squares a move looks at, one bit each, (dx + 1) * 3 + dy + 1: the
-// order of the bits is the order in which candidates are counted. The
-// middle bit stands for the square above, which a flyer below the player
-// may rise into.
-using SquareSet = uint32_t;
-constexpr int middleSquare = 4;
-constexpr std::array<int32_t, 9> squareDx{-1, -1, -1, 0, 0, 0, 1, 1, 1};
-constexpr std::array<int32_t, 9> squareDy{-1, 0, 1, -1, 0, 1, -1, 0, 1};
-
 SquareSet squaresIn(Range xs, Range ys) {
     const SquareSet column = (2u << (ys.hi + 1)) - (1u << (ys.lo + 1));
     SquareSet squares = 0;
@@ -159,74 +150,59 @@ SquareSet squaresIn(Range xs, Range ys) {
 bool mayRise(CreaturePass& pass, const Position& from) {
     const Position t = movePosition(from, 0, 0, 1);
     const Cell* above = findCell(pass.level.sectors, t);
+    pass.nearby.mayHaveLoaded(t.sector);
     return above != nullptr && above->elevation == -3 && t != pass.player.position;
 }
 
-struct Candidates {
-    SquareSet squares = 0;
-    int32_t count = 0;
-    void add(int square) {
-        squares |= SquareSet{1} << square;
-        ++count;
-    }
-};
-
-// The squares around (x, y) that lie in its own sector.
-SquareSet squaresInSector(int32_t x, int32_t y) {
-    constexpr SquareSet all = 0b111'111'111;
-    if (x > 0 && x < sectorSize - 1 && y > 0 && y < sectorSize - 1) return all;
-    const SquareSet rows = (y > 0 ? 1u : 0u) | 2u | (y < sectorSize - 1 ? 4u : 0u);
-    return (x > 0 ? rows : 0u) | (rows << 3) | (x < sectorSize - 1 ? rows << 6 : 0u);
-}
-
-// Which of the squares the creature may move to, tested in the order they
-// are counted. The player stands on none of them: a creature next to the
-// player attacks instead of moving, and one on the player's square does not
-// count its own. A square of the creature's own sector is found from its
-// column and count next to the creature's.
-Candidates candidatesAmong(CreaturePass& pass, const MoveTest& test, const MoveSite& site,
-                           SquareSet squares) {
-    SectorTable& table = pass.level.sectors;
-    const Position& from = site.from;
-    SquareSet inSector = 0;
-    const std::array<Cell, sectorSize>* column = nullptr;
-    const uint16_t* counts = nullptr;
-    if (site.own != nullptr) {
-        inSector = squaresInSector(from.x, from.y);
-        column = &site.own->sector->cells[static_cast<size_t>(from.x)];
-        counts = &site.own->counts[static_cast<size_t>(from.x * sectorSize + from.y)];
-    }
+// Which of `squares` the creature may step on, each found through the
+// sectors around the player: those in other sectors, those around a
+// creature whose own sector is not counted, and the unusual ones.
+Candidates fitsAround(CreaturePass& pass, const MoveTest& test, const MoveSite& site,
+                      SquareSet squares) {
     Candidates found;
-#pragma GCC unroll 9
-    for (int square = 0; square < 9; ++square) {
-        if (((squares >> square) & 1u) == 0) continue;
-        if (square == middleSquare) {
-            if (mayRise(pass, from)) found.add(square);
-            continue;
-        }
+    for (SquareSet left = squares; left != 0; left &= left - 1) {
+        const int square = std::countr_zero(left);
         const int32_t dx = squareDx[static_cast<size_t>(square)];
         const int32_t dy = squareDy[static_cast<size_t>(square)];
-        bool fits = false;
-        if (((inSector >> square) & 1u) != 0) {
-            fits = squareFits(table, test, column[dx][static_cast<size_t>(from.y + dy)],
-                              counts[dx * sectorSize + dy] != 0, from, dx, dy);
-        } else {
-            const SquareAround around = pass.nearby.around(from, site.home, dx, dy);
-            fits = around.cell != nullptr &&
-                   squareFits(table, test, *around.cell, around.occupied, from, dx, dy);
-        }
-        if (fits) found.add(square);
+        const SquareAround around = pass.nearby.around(site.from, site.home, dx, dy);
+        found.add(around.cell != nullptr && squareFits(pass.level.sectors, test, *around.cell,
+                                                       around.occupied, site.from, dx, dy),
+                  square);
     }
     return found;
 }
 
-// The square of the candidates counted `pick` from the first.
-Position pickedSquare(const Position& from, SquareSet squares, int32_t pick) {
-    for (int32_t skipped = 0; skipped < pick; ++skipped)
-        squares &= squares - 1;
-    const auto square = static_cast<size_t>(std::countr_zero(squares));
-    if (square == middleSquare) return movePosition(from, 0, 0, 1);
-    return movePosition(from, squareDx[square], squareDy[square], 0);
+// Which of `squares` on the creature's own level it may step on. Nothing
+// these tests read changes while they run, so their order does not matter.
+Candidates groundFits(CreaturePass& pass, const MoveTest& test, const MoveSite& site,
+                      SquareSet squares) {
+    Candidates found;
+    const SquareSet own = squares & site.inSector;
+    if (own != 0) {
+        const OwnSectorSquares inOwn = fitsInOwnSector(test, site.cell, site.count, own);
+        found.add(inOwn.usual);
+        if (inOwn.unusual != 0) found.add(fitsAround(pass, test, site, inOwn.unusual));
+    }
+    if ((squares & ~site.inSector) != 0)
+        found.add(fitsAround(pass, test, site, squares & ~site.inSector));
+    return found;
+}
+
+// Which of the squares the creature may move to, counted in the order of the
+// bits. The player stands on none of them: a creature next to the player
+// attacks instead of moving, and one on the player's square does not count
+// its own.
+Candidates candidatesAmong(CreaturePass& pass, const MoveTest& test, const MoveSite& site,
+                           SquareSet squares) {
+    constexpr SquareSet middle = SquareSet{1} << middleSquare;
+    if ((squares & middle) == 0) return groundFits(pass, test, site, squares);
+    // Rising may load the sector above, where an opening among the later
+    // squares may lead: the squares are judged in their order around it.
+    constexpr SquareSet before = middle - 1;
+    Candidates found = groundFits(pass, test, site, squares & before);
+    found.add(mayRise(pass, site.from), middleSquare);
+    found.add(groundFits(pass, test, site, squares & ~before & ~middle));
+    return found;
 }
 
 void moveCreature(CreaturePass& pass, Creature& creature, const MoveSite& site, Range xs, Range ys,
@@ -238,28 +214,49 @@ void moveCreature(CreaturePass& pass, Creature& creature, const MoveSite& site, 
     const Candidates candidates = candidatesAmong(pass, test, site, squares);
     if (candidates.count == 0) return;
     int32_t pick = randomBelow(candidates.count);
-    const Position to = pickedSquare(site.from, candidates.squares, pick);
-    relocate(pass, creature, site.from, to, site.own);
+    const int square = pickedSquare(candidates.squares, pick);
+    const auto index = static_cast<size_t>(square);
+    if (((site.inSector >> square) & 1u) != 0) {
+        // Within its own sector: no edge to wrap over, and the counts move with it.
+        --*site.count;
+        ++site.count[squareDx[index] * sectorSize + squareDy[index]];
+        creature.position.x = site.from.x + squareDx[index];
+        creature.position.y = site.from.y + squareDy[index];
+        return;
+    }
+    const Position to = square == middleSquare
+                            ? movePosition(site.from, 0, 0, 1)
+                            : movePosition(site.from, squareDx[index], squareDy[index], 0);
+    // A step within a sector that is not counted changes no list.
+    if (to.sector != site.from.sector) crossEdge(pass, creature, site.from, to);
     creature.position = to;
 }
 
+// The ranges of a chase toward the player on each axis; a direct one.
+std::array<Range, 2> chaseRanges(const CreaturePass& pass, const Creature& creature, bool direct) {
+    const Position& p = pass.player.position;
+    const Position& c = creature.position;
+    if (direct) return {directRange(globalX(p), globalX(c)), directRange(globalY(p), globalY(c))};
+    return {chaseRange(globalX(p), globalX(c)), chaseRange(globalY(p), globalY(c))};
+}
+
 void applyRule(CreaturePass& pass, Creature& creature, const MoveSite& site, MoveRule rule) {
-    const Position p = pass.player.position;
-    const Position c = creature.position;
     switch (rule) {
     case MoveRule::PlainWander: moveCreature(pass, creature, site, {-1, 1}, {-1, 1}, false); return;
     case MoveRule::TrailWander: moveCreature(pass, creature, site, {-1, 1}, {-1, 1}, true); return;
-    case MoveRule::Chase:
-        moveCreature(pass, creature, site, chaseRange(globalX(p), globalX(c)),
-                     chaseRange(globalY(p), globalY(c)), true);
+    case MoveRule::Chase: {
+        const auto [xs, ys] = chaseRanges(pass, creature, false);
+        moveCreature(pass, creature, site, xs, ys, true);
         return;
-    case MoveRule::DirectChase:
-        moveCreature(pass, creature, site, directRange(globalX(p), globalX(c)),
-                     directRange(globalY(p), globalY(c)), false);
+    }
+    case MoveRule::DirectChase: {
+        const auto [xs, ys] = chaseRanges(pass, creature, true);
+        moveCreature(pass, creature, site, xs, ys, false);
         return;
+    }
     case MoveRule::VampireChase: {
-        moveCreature(pass, creature, site, chaseRange(globalX(p), globalX(c)),
-                     chaseRange(globalY(p), globalY(c)), true);
+        const auto [xs, ys] = chaseRanges(pass, creature, false);
+        moveCreature(pass, creature, site, xs, ys, true);
         int32_t roll = randomIn(1, 5);
         if (roll == 2) {
             postMessage(0, "The vampire's eyes glow blue.");

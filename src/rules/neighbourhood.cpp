@@ -35,14 +35,25 @@ NearbySector* Neighbourhood::lookUp(NearbySector& nearby, SectorStep step) {
 }
 
 SquareAround Neighbourhood::farAway(const Position& t) {
-    const Sector* sector = sectorInMemory(table, t.sector);
+    if (!farKnown || farCoord != t.sector) {
+        farCoord = t.sector;
+        farSector = sectorInMemory(table, t.sector);
+        farKnown = true;
+    }
+    const Sector* sector = farSector;
     if (sector == nullptr) return {};
     return {&sector->cells[t.x][t.y], creatureOnSquare(*sector, t)};
 }
 
 void Neighbourhood::forget(SectorCoord c) {
     const SectorStep step = stepTo(c);
-    if (step.near()) sectors[indexOf(step)].sector = nullptr;
+    if (!step.near()) return;
+    NearbySector& nearby = sectors[indexOf(step)];
+    nearby.sector = nullptr;
+    if (last == &nearby) {
+        last = nullptr;
+        lastStep = noStep;
+    }
 }
 
 // Only a sector already counted follows a change: one counted later reads

@@ -35,7 +35,8 @@ struct SectorStep {
     int32_t y = 0;
     int32_t z = 0;
     bool near() const { return nearAxis(x) && nearAxis(y) && nearAxis(z); }
-    static bool nearAxis(int32_t step) { return step >= -1 && step <= 1; }
+    // -1 <= step <= 1, in one comparison.
+    static bool nearAxis(int32_t step) { return static_cast<uint32_t>(step) + 1u <= 2u; }
 };
 
 class Neighbourhood {
@@ -50,10 +51,13 @@ class Neighbourhood {
     // when it lies beyond the 27 or is not held in memory. Inline: a creature
     // asks this for every square it might step on.
     NearbySector* at(SectorStep step) {
+        if (step.x == lastStep.x && step.y == lastStep.y && step.z == lastStep.z) return last;
         if (!step.near()) return nullptr;
         NearbySector& nearby = sectors[indexOf(step)];
-        if (nearby.sector != nullptr) return &nearby;
-        return lookUp(nearby, step);
+        if (nearby.sector == nullptr && lookUp(nearby, step) == nullptr) return nullptr;
+        lastStep = step;
+        last = &nearby;
+        return &nearby;
     }
     // The same for the sector at c.
     NearbySector* find(SectorCoord c) { return at(stepTo(c)); }
@@ -81,6 +85,10 @@ class Neighbourhood {
     void join(SectorCoord c, Position p) { adjust(c, p, 1); }
     // The list of the sector at c changed some other way: read it again.
     void forget(SectorCoord c);
+    // The sector at c may have been loaded from the store just now.
+    void mayHaveLoaded(SectorCoord c) {
+        if (farKnown && farCoord == c) farKnown = false;
+    }
 
   private:
     SectorTable& table;
@@ -88,6 +96,11 @@ class Neighbourhood {
     // Only the sector pointers start out set: counts are filled when a sector
     // is first looked up.
     std::array<NearbySector, 27> sectors;
+    // The sector at() found last: the creatures of one sector act one after
+    // another and look across the same edges. None before the first.
+    static constexpr SectorStep noStep{2, 2, 2};
+    SectorStep lastStep = noStep;
+    NearbySector* last = nullptr;
 
     static size_t indexOf(SectorStep step) {
         return static_cast<size_t>((step.x + 1) * 9 + (step.y + 1) * 3 + step.z + 1);
@@ -96,6 +109,12 @@ class Neighbourhood {
     // A square beyond the sectors around the player: looked up, and its
     // sector's list searched.
     SquareAround farAway(const Position& t);
+    // The sector farAway looked up last: the squares across an edge mostly
+    // lie in one sector. Whatever may load a sector during the pass says so
+    // through mayHaveLoaded.
+    SectorCoord farCoord;
+    Sector* farSector = nullptr;
+    bool farKnown = false;
     void adjust(SectorCoord c, Position p, int delta);
 };
 

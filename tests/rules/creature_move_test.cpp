@@ -221,22 +221,30 @@ TEST_F(CreatureTurn, WraithChasesDirectlyThroughWallsButNotUpOrDownSteps) {
 
 TEST_F(CreatureTurn, RisingLoadsAStoredSectorAbove) {
     // The bat's sector is processed before the one above it, which still
-    // lies in the store when the bat looks up.
-    TempStore store;
+    // lies in the store when the bat looks up. The opening east of the bat
+    // is judged after the square above, so on the level just loaded: two
+    // candidates, the rise first.
     const SectorCoord below{1, 0, -1};
     const SectorCoord above{1, 0, 0};
-    Scene s;
-    s.level->sectors.store = store.store();
-    s.walled(below);
-    addSector(s.level->sectors, above);
-    s.cell(at(above, 5, 5)).elevation = -3;
-    storeSector(s.level->sectors, above);
-    ASSERT_FALSE(isInMemory(s.level->sectors, above));
-    s.watch(at(below, 5, 5), CreatureKind::Bat, 2);
-    s.run({0, 0});
-    EXPECT_TRUE(isInMemory(s.level->sectors, above));
-    EXPECT_EQ(s.creature->position, at(above, 5, 5));
-    EXPECT_TRUE(s.holds(above, s.creature->id));
+    const Position hole = at(above, 5, 5);
+    const Position opening = at(below, 6, 5);
+    for (const Position end : {hole, opening}) {
+        SCOPED_TRACE(end == hole ? "rises" : "steps onto the opening");
+        TempStore store;
+        Scene s;
+        s.level->sectors.store = store.store();
+        s.walled(below);
+        s.cell(opening).elevation = 3;
+        addSector(s.level->sectors, above);
+        s.cell(hole).elevation = -3;
+        storeSector(s.level->sectors, above);
+        ASSERT_FALSE(isInMemory(s.level->sectors, above));
+        s.watch(at(below, 5, 5), CreatureKind::Bat, 2);
+        s.run({end == hole ? 0 : 1, 0});
+        EXPECT_TRUE(isInMemory(s.level->sectors, above));
+        EXPECT_EQ(s.creature->position, end);
+        EXPECT_TRUE(s.holds(end.sector, s.creature->id));
+    }
 }
 
 } // namespace
