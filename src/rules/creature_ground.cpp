@@ -39,11 +39,12 @@ bool unusualSquareFits(SectorTable& table, const MoveTest& test, const Cell& cel
 }
 
 // Apart from the rest of a step, and free of calls, so that it has the
-// registers to itself. The grid is one block of Cells, column after column.
+// registers to itself.
 template <bool trail, bool all>
-OwnSectorSquares fitsInOwnSector(const MoveTest& test, const Cell* here, const uint16_t* counts,
-                                 SquareSet squares) {
-    static_assert(sizeof(CellGrid) == sizeof(Cell) * sectorSize * sectorSize);
+OwnSectorSquares fitsInOwnSector(const MoveTest& test, const OwnSquare& here, SquareSet squares) {
+    const std::array<Cell, sectorSize>* const column = here.column;
+    const auto y = static_cast<size_t>(here.y);
+    const uint16_t* const count = here.count;
     const uint64_t ground = test.ground;
     const uint64_t unusual = test.unusual;
     const int32_t startSeen = test.startSeen;
@@ -51,13 +52,13 @@ OwnSectorSquares fitsInOwnSector(const MoveTest& test, const Cell* here, const u
 #pragma GCC unroll 9
     for (int square = 0; square < 9; ++square) {
         if (square == middleSquare || (!all && ((squares >> square) & 1u) == 0)) continue;
-        const int32_t offset = squareDx[static_cast<size_t>(square)] * sectorSize +
-                               squareDy[static_cast<size_t>(square)];
-        const Cell& cell = here[offset];
+        const int32_t dx = squareDx[static_cast<size_t>(square)];
+        const int32_t dy = squareDy[static_cast<size_t>(square)];
+        const Cell& cell = column[dx][y + static_cast<size_t>(dy)];
         switch (groundOf(ground, unusual, cell)) {
         case Ground::Closed: break;
         case Ground::Open:
-            if (counts[offset] == 0 && (!trail || startSeen <= cell.lastSeen))
+            if (count[dx * sectorSize + dy] == 0 && (!trail || startSeen <= cell.lastSeen))
                 result.usual.add(true, square);
             break;
         case Ground::Unusual: result.unusual |= SquareSet{1} << square; break;
@@ -66,14 +67,13 @@ OwnSectorSquares fitsInOwnSector(const MoveTest& test, const Cell* here, const u
     return result;
 }
 
-template OwnSectorSquares fitsInOwnSector<false, false>(const MoveTest&, const Cell*,
-                                                        const uint16_t*, SquareSet);
-template OwnSectorSquares fitsInOwnSector<false, true>(const MoveTest&, const Cell*,
-                                                       const uint16_t*, SquareSet);
-template OwnSectorSquares fitsInOwnSector<true, false>(const MoveTest&, const Cell*,
-                                                       const uint16_t*, SquareSet);
-template OwnSectorSquares fitsInOwnSector<true, true>(const MoveTest&, const Cell*, const uint16_t*,
-                                                      SquareSet);
+template OwnSectorSquares fitsInOwnSector<false, false>(const MoveTest&, const OwnSquare&,
+                                                        SquareSet);
+template OwnSectorSquares fitsInOwnSector<false, true>(const MoveTest&, const OwnSquare&,
+                                                       SquareSet);
+template OwnSectorSquares fitsInOwnSector<true, false>(const MoveTest&, const OwnSquare&,
+                                                       SquareSet);
+template OwnSectorSquares fitsInOwnSector<true, true>(const MoveTest&, const OwnSquare&, SquareSet);
 
 bool creatureMayEnter(SectorTable& table, Position t, bool flying, bool undead) {
     const Sector* sector = sectorInMemory(table, t.sector);

@@ -158,24 +158,31 @@ struct OwnSectorSquares {
     SquareSet unusual = 0;
 };
 
-// Of `squares`, all in the creature's own sector, those of usual ground that
-// it may step on, and those that need a closer look. The creature's Cell is
-// `here` and its count `counts`: those of the squares around lie at fixed
-// distances. Made for a move with and without a trail, and for all eight
-// squares around or only some, each free of branches it does not need.
-template <bool trail, bool all>
-OwnSectorSquares fitsInOwnSector(const MoveTest& test, const Cell* here, const uint16_t* counts,
-                                 SquareSet squares);
+// Where a creature stands in its own sector: its column of Cells, its row in
+// it, and its count among the sector's counts; the squares around lie at
+// fixed distances from these.
+struct OwnSquare {
+    const std::array<Cell, sectorSize>* column = nullptr;
+    int32_t y = 0;
+    const uint16_t* count = nullptr;
+};
 
-inline OwnSectorSquares fitsInOwnSector(const MoveTest& test, const Cell* here,
-                                        const uint16_t* counts, SquareSet squares) {
+// Of `squares`, all in the creature's own sector, those of usual ground that
+// it may step on, and those that need a closer look. Made for a move with
+// and without a trail, and for all eight squares around or only some, each
+// free of branches it does not need.
+template <bool trail, bool all>
+OwnSectorSquares fitsInOwnSector(const MoveTest& test, const OwnSquare& here, SquareSet squares);
+
+inline OwnSectorSquares fitsInOwnSector(const MoveTest& test, const OwnSquare& here,
+                                        SquareSet squares) {
     constexpr SquareSet allAround = 0b111'101'111;
     const bool trail = test.startSeen != std::numeric_limits<int32_t>::min();
     if (squares == allAround)
-        return trail ? fitsInOwnSector<true, true>(test, here, counts, squares)
-                     : fitsInOwnSector<false, true>(test, here, counts, squares);
-    return trail ? fitsInOwnSector<true, false>(test, here, counts, squares)
-                 : fitsInOwnSector<false, false>(test, here, counts, squares);
+        return trail ? fitsInOwnSector<true, true>(test, here, squares)
+                     : fitsInOwnSector<false, true>(test, here, squares);
+    return trail ? fitsInOwnSector<true, false>(test, here, squares)
+                 : fitsInOwnSector<false, false>(test, here, squares);
 }
 
 // For every set of squares, its squares in the order they are counted: the

@@ -96,7 +96,7 @@ struct MoveSite {
     // those around the player: their Cells and counts lie at fixed distances
     // from its own.
     SquareSet inSector = 0;
-    const Cell* cell = nullptr;
+    OwnSquare square; // set with inSector
     uint16_t* count = nullptr;
 };
 
@@ -107,16 +107,17 @@ MoveSite siteOf(CreaturePass& pass, const Position& from) {
     site.own = pass.nearby.at(site.home);
     if (site.own != nullptr) {
         site.inSector = squaresInSector(from.x, from.y);
-        site.cell =
-            &site.own->sector->cells[static_cast<size_t>(from.x)][static_cast<size_t>(from.y)];
         site.count = &site.own->counts[static_cast<size_t>(from.x * sectorSize + from.y)];
+        site.square =
+            OwnSquare{&site.own->sector->cells[static_cast<size_t>(from.x)], from.y, site.count};
     }
     return site;
 }
 
 // The Cell the creature stands on.
 const Cell& cellOf(CreaturePass& pass, const MoveSite& site) {
-    if (site.cell != nullptr) return *site.cell;
+    if (site.square.column != nullptr)
+        return (*site.square.column)[static_cast<size_t>(site.square.y)];
     return cellAt(pass.level.sectors, site.from);
 }
 
@@ -179,7 +180,7 @@ Candidates groundFits(CreaturePass& pass, const MoveTest& test, const MoveSite& 
     Candidates found;
     const SquareSet own = squares & site.inSector;
     if (own != 0) {
-        const OwnSectorSquares inOwn = fitsInOwnSector(test, site.cell, site.count, own);
+        const OwnSectorSquares inOwn = fitsInOwnSector(test, site.square, own);
         found.add(inOwn.usual);
         if (inOwn.unusual != 0) found.add(fitsAround(pass, test, site, inOwn.unusual));
     }
