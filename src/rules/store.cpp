@@ -40,6 +40,7 @@ void keep(SectorTable& table, SectorCoord c, WrittenSector written,
     std::erase_if(kept, [&](const KeptSector& entry) { return entry.coord == c; });
     if (!written.readsBack || !sector) return;
     if (kept.size() >= keptSectorCount) kept.erase(kept.begin());
+    written.text.shrink_to_fit(); // the writer's room is half as large again
     kept.push_back(KeptSector{c, std::move(written.text), std::move(sector)});
 }
 
