@@ -15,7 +15,7 @@ void clearMessageBox() {
     constexpr int firstRow = 17;
     constexpr int lastRow = 21;
     constexpr int width = 75;
-    const std::string blank(width, ' ');
+    static const std::string blank(width, ' ');
     for (int row = firstRow; row <= lastRow; ++row)
         writeText(Brightness::Normal, Colour::Green, blank, row, 2);
     keepArea(KeptArea::MessageBox, firstRow, 2, lastRow, 2 + width - 1);

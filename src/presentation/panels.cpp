@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstdint>
 #include <initializer_list>
 #include <optional>
 #include <span>
@@ -144,6 +145,23 @@ bool sameLinesOnRow(PictureRowSpan a, PictureRowSpan b, int row) {
     return i == a.size() && j == b.size();
 }
 
+// A bit for each row on which the two pictures write different lines. While
+// both write their lines on the same rows in the same order, which is the
+// usual case, the lines are compared pair by pair in one pass.
+uint32_t changedRows(PictureRowSpan a, PictureRowSpan b) {
+    uint32_t changed = 0;
+    bool paired = a.size() == b.size();
+    for (size_t i = 0; paired && i < a.size(); ++i) {
+        paired = a[i].row == b[i].row;
+        if (paired && !(a[i] == b[i])) changed |= 1u << a[i].row;
+    }
+    if (paired) return changed;
+    changed = 0;
+    for (int row = panelTop + 1; row < panelBottom; ++row)
+        if (!sameLinesOnRow(a, b, row)) changed |= 1u << row;
+    return changed;
+}
+
 // Redraws only the rows whose lines changed: the box blanks a row's inside
 // before its lines are written, so a row depends on nothing but its own
 // lines. False when a line lies on the box's edge, where that does not hold.
@@ -151,9 +169,11 @@ bool redrawChangedRows(const PanelPicture& picture, const PanelPicture& before) 
     for (const PictureRowSpan& spans : {picture.shown(), before.shown()})
         for (const PanelLine& line : spans)
             if (line.row <= panelTop || line.row >= panelBottom) return false;
+    const uint32_t changed = changedRows(picture.shown(), before.shown());
+    if (changed == 0) return true;
     const PanelLook look = lookOf(picture.panel);
     for (int row = panelTop + 1; row < panelBottom; ++row) {
-        if (sameLinesOnRow(picture.shown(), before.shown(), row)) continue;
+        if ((changed & (1u << row)) == 0) continue;
         drawBoxRow(Brightness::Normal, look.colour, row, picture.x - 1, picture.x + 25);
         for (const PanelLine& line : picture.shown())
             if (line.row == row)
