@@ -107,20 +107,20 @@ const std::vector<Offset>& tabledOrder(int32_t radius) {
 // always worked out before it.
 // A Cell the view looked up, and whether it blocked sight.
 struct LookUp {
-    int32_t dx = 0;
-    int32_t dy = 0;
+    const Cell* cell = nullptr;
     bool blocks = false;
 };
 
 struct Evaluation {
     ViewGrid& grid;
     Position origin;
-    SectorWindow sectors;
+    SectorWindow& sectors;
     std::vector<LookUp>* lookUps = nullptr; // where the look-ups are noted, if anywhere
 
     bool cellBlocks(int32_t dx, int32_t dy) {
-        const bool blocks = blocksSight(sectors.cell(origin.x, origin.y, dx, dy));
-        if (lookUps != nullptr) lookUps->push_back(LookUp{dx, dy, blocks});
+        const Cell& cell = sectors.cell(origin.x, origin.y, dx, dy);
+        const bool blocks = blocksSight(cell);
+        if (lookUps != nullptr) lookUps->push_back(LookUp{&cell, blocks});
         return blocks;
     }
 
@@ -165,14 +165,14 @@ struct Evaluation {
     }
 };
 
-[[gnu::flatten]] void evaluateAll(ViewGrid& grid, int32_t radius, Position p, SectorTable& table,
+[[gnu::flatten]] void evaluateAll(ViewGrid& grid, int32_t radius, Position p, SectorWindow& sectors,
                                   std::vector<LookUp>* lookUps) {
     if (radius < 0) raiseError("Value out of range", errorCode::valueOutOfRange);
     grid.radius = radius;
     size_t side = static_cast<size_t>(2 * radius + 1);
     grid.squares.assign(side * side, ViewSquare{});
     grid.at(0, 0).state = ViewState::Viewer;
-    Evaluation evaluation{grid, p, SectorWindow(table, p.sector), lookUps};
+    Evaluation evaluation{grid, p, sectors, lookUps};
     if (radius <= tabledRadius) {
         for (Offset o : tabledOrder(radius))
             evaluation.evaluate(o.dx, o.dy);
@@ -181,6 +181,13 @@ struct Evaluation {
             evaluation.evaluate(o.dx, o.dy);
     }
 }
+
+// A visible square and its Cell on the player's level.
+struct SeenSquare {
+    Cell* cell = nullptr;
+    int32_t dx = 0;
+    int32_t dy = 0;
+};
 
 // The view updateView worked out last, with every Cell it looked up in
 // order. While the player looks from the same square as far, and those Cells
@@ -192,8 +199,12 @@ struct RememberedView {
     Position origin;
     std::vector<LookUp> lookUps;
     ViewGrid grid;
-    // The visible squares in the order stampViewGrid stamps them.
-    std::vector<Offset> visible;
+    // The visible squares in the order they are stamped.
+    std::vector<SeenSquare> visible;
+    // The sectors on the player's level that the Cells above lie in, by
+    // window slot (null where none does). While each slot still holds the
+    // same sector, the Cells are where they were.
+    std::array<Sector*, 27> sectors{};
 };
 
 RememberedView remembered;
@@ -201,10 +212,11 @@ RememberedView remembered;
 bool stillHolds(const RememberedView& view, int32_t radius, Position p, SectorTable& table) {
     if (view.radius != radius || view.origin != p) return false;
     SectorWindow sectors(table, p.sector);
-    for (const LookUp& lookUp : view.lookUps) {
-        const Cell* cell = sectors.heldCell(p.x, p.y, lookUp.dx, lookUp.dy);
-        if (cell == nullptr || blocksSight(*cell) != lookUp.blocks) return false;
-    }
+    for (size_t slot = 0; slot < view.sectors.size(); ++slot)
+        if (view.sectors[slot] != nullptr && sectors.heldSector(slot) != view.sectors[slot])
+            return false;
+    for (const LookUp& lookUp : view.lookUps)
+        if (blocksSight(*lookUp.cell) != lookUp.blocks) return false;
     return true;
 }
 
@@ -286,64 +298,73 @@ std::optional<SlopeInterval> alongWall(SlopeInterval full, SlopeInterval seen, S
 
 ViewGrid computeViewGrid(int32_t radius, Position p, SectorTable& table) {
     ViewGrid grid;
-    evaluateAll(grid, radius, p, table, nullptr);
+    SectorWindow sectors(table, p.sector);
+    evaluateAll(grid, radius, p, sectors, nullptr);
     return grid;
 }
 
 namespace {
 
-// Stamps the square (dx, dy) from p with the turn, and the square on the
-// other level under an opening.
-void stampSquare(SectorWindow& sectors, int32_t turn, Position p, int32_t dx, int32_t dy) {
-    Cell& cell = sectors.cell(p.x, p.y, dx, dy);
+// An opening to another level shows the same square there too.
+[[gnu::noinline]] void stampOtherLevel(SectorWindow& sectors, int32_t turn, Position p,
+                                       const SeenSquare& square) {
+    const int32_t dz = square.cell->elevation == 3 ? 1 : -1;
+    sectors.cell(p.x, p.y, square.dx, square.dy, dz).lastSeen = turn;
+}
+
+// Stamps a square seen from p with the turn, and the square on the other
+// level under an opening.
+void stampSquare(SectorWindow& sectors, int32_t turn, Position p, const SeenSquare& square) {
+    Cell& cell = *square.cell;
     cell.lastSeen = turn;
-    // An opening to another level shows the same square there too.
-    if (cell.elevation == 3) {
-        sectors.cell(p.x, p.y, dx, dy, 1).lastSeen = turn;
-    } else if (cell.elevation == -3) {
-        sectors.cell(p.x, p.y, dx, dy, -1).lastSeen = turn;
-    }
+    if (cell.elevation == 3 || cell.elevation == -3) stampOtherLevel(sectors, turn, p, square);
 }
 
-// Fills `visible` again, keeping the room it already has: sized for every
-// square first, then cut to those seen.
-void listVisible(const ViewGrid& grid, std::vector<Offset>& visible) {
-    visible.resize(grid.squares.size());
-    size_t count = 0;
+// Stamps every visible square of the grid, column by column from the west,
+// each from north to south, and notes them in `seen` in that order.
+void stampVisible(const ViewGrid& grid, int32_t turn, Position p, SectorWindow& sectors,
+                  std::vector<SeenSquare>& seen) {
+    seen.clear();
     const int32_t r = grid.radius;
-    for (int32_t dx = -r; dx <= r; ++dx)
-        for (int32_t dy = -r; dy <= r; ++dy)
-            if (isVisible(grid.at(dx, dy).state)) visible[count++] = Offset{dx, dy};
-    visible.resize(count);
-}
-
-std::vector<Offset> visibleSquares(const ViewGrid& grid) {
-    std::vector<Offset> visible;
-    listVisible(grid, visible);
-    return visible;
+    const auto side = static_cast<size_t>(2 * r + 1);
+    for (int32_t dx = -r; dx <= r; ++dx) {
+        size_t at = static_cast<size_t>(r + dx);
+        for (int32_t dy = -r; dy <= r; ++dy, at += side) {
+            if (!isVisible(grid.squares[at].state)) continue;
+            seen.push_back(SeenSquare{&sectors.cell(p.x, p.y, dx, dy), dx, dy});
+            stampSquare(sectors, turn, p, seen.back());
+        }
+    }
 }
 
 } // namespace
 
 void stampViewGrid(const ViewGrid& grid, int32_t turn, Position p, SectorTable& table) {
     SectorWindow sectors(table, p.sector);
-    for (Offset square : visibleSquares(grid))
-        stampSquare(sectors, turn, p, square.dx, square.dy);
+    std::vector<SeenSquare> seen;
+    stampVisible(grid, turn, p, sectors, seen);
 }
 
 void updateView(int32_t turn, int32_t radius, Position p, SectorTable& table) {
-    if (!stillHolds(remembered, radius, p, table)) {
-        // Forgotten first: a look-up that raises leaves nothing half noted.
-        remembered.radius = -1;
-        remembered.lookUps.clear();
-        evaluateAll(remembered.grid, radius, p, table, &remembered.lookUps);
-        listVisible(remembered.grid, remembered.visible);
-        remembered.radius = radius;
-        remembered.origin = p;
+    if (stillHolds(remembered, radius, p, table)) {
+        // The Cells on the player's level are in hand; a look-up to another
+        // level under an opening is made as it comes.
+        SectorWindow sectors(table, p.sector);
+        for (const SeenSquare& square : remembered.visible)
+            stampSquare(sectors, turn, p, square);
+        return;
     }
+    // Forgotten first: a look-up that raises leaves nothing half noted. The
+    // stamps share the evaluation's sectors: held since, none evicted.
+    remembered.radius = -1;
+    remembered.lookUps.clear();
     SectorWindow sectors(table, p.sector);
-    for (Offset square : remembered.visible)
-        stampSquare(sectors, turn, p, square.dx, square.dy);
+    evaluateAll(remembered.grid, radius, p, sectors, &remembered.lookUps);
+    stampVisible(remembered.grid, turn, p, sectors, remembered.visible);
+    for (size_t slot = 0; slot < remembered.sectors.size(); ++slot)
+        remembered.sectors[slot] = slot % 3 == 1 ? sectors.foundSector(slot) : nullptr;
+    remembered.radius = radius;
+    remembered.origin = p;
 }
 
 } // namespace dunvale
