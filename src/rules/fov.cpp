@@ -7,11 +7,16 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
+#include <type_traits>
 #include <vector>
 
 namespace dunvale {
 
 namespace {
+
+static_assert(std::is_trivially_copyable_v<ViewSquare> && static_cast<int>(ViewState::Unknown) == 0,
+              "a ViewSquare with all bits clear is an Unknown square");
 
 int32_t sgn(int32_t n) {
     return n < 0 ? -1 : (n > 0 ? 1 : 0);
@@ -28,24 +33,6 @@ bool blocksSight(const Cell& cell) {
 // Radii up to this have their evaluation order and square intervals worked
 // out once; larger ones (no player sees that far) as they come.
 constexpr int32_t tabledRadius = 10;
-
-constexpr int32_t tableSide = 2 * tabledRadius + 1;
-
-// squareInterval of every square near enough, at (dy + 10) * 21 + dx + 10.
-const std::array<SlopeInterval, tableSide* tableSide> intervalTable = [] {
-    std::array<SlopeInterval, tableSide * tableSide> intervals{};
-    for (int32_t x = -tabledRadius; x <= tabledRadius; ++x)
-        for (int32_t y = -tabledRadius; y <= tabledRadius; ++y)
-            if (x != 0 || y != 0)
-                intervals[static_cast<size_t>((y + tabledRadius) * tableSide + x + tabledRadius)] =
-                    squareInterval(x, y);
-    return intervals;
-}();
-
-SlopeInterval intervalOf(int32_t dx, int32_t dy) {
-    if (wrapAbs(dx) > tabledRadius || wrapAbs(dy) > tabledRadius) return squareInterval(dx, dy);
-    return intervalTable[static_cast<size_t>((dy + tabledRadius) * tableSide + dx + tabledRadius)];
-}
 
 struct Offset {
     int32_t dx = 0;
@@ -95,12 +82,45 @@ std::vector<Offset> evaluationOrder(int32_t radius) {
     return order;
 }
 
+// One square of the evaluation order, with what evaluating it needs: where
+// it and the squares it depends on lie in the grid, and the intervals used.
+struct Step {
+    int32_t dx = 0;
+    int32_t dy = 0;
+    bool onAxis = false;
+    size_t at = 0;
+    size_t nearerX = 0; // on an axis: the square before it
+    size_t nearerY = 0; // off the axes only
+    SlopeInterval whole;
+    SlopeInterval nearerXWhole; // off the axes only
+};
+
+std::vector<Step> evaluationSteps(int32_t radius) {
+    ViewGrid shape;
+    shape.radius = radius;
+    const auto at = [&shape](int32_t dx, int32_t dy) { return shape.indexOf(dx, dy); };
+    std::vector<Step> steps;
+    for (Offset o : evaluationOrder(radius)) {
+        Step step{o.dx, o.dy, o.dx == 0 || o.dy == 0,     at(o.dx, o.dy),
+                  0,    0,    squareInterval(o.dx, o.dy), {}};
+        if (step.onAxis) {
+            step.nearerX = at(o.dx - sgn(o.dx), o.dy - sgn(o.dy));
+        } else {
+            step.nearerX = at(o.dx - sgn(o.dx), o.dy);
+            step.nearerY = at(o.dx, o.dy - sgn(o.dy));
+            step.nearerXWhole = squareInterval(o.dx - sgn(o.dx), o.dy);
+        }
+        steps.push_back(step);
+    }
+    return steps;
+}
+
 // Worked out the first time a radius is asked for.
-const std::vector<Offset>& tabledOrder(int32_t radius) {
-    static std::array<std::vector<Offset>, tabledRadius + 1> orders;
-    std::vector<Offset>& order = orders[static_cast<size_t>(radius)];
-    if (order.empty()) order = evaluationOrder(radius);
-    return order;
+const std::vector<Step>& tabledSteps(int32_t radius) {
+    static std::array<std::vector<Step>, tabledRadius + 1> orders;
+    std::vector<Step>& steps = orders[static_cast<size_t>(radius)];
+    if (steps.empty()) steps = evaluationSteps(radius);
+    return steps;
 }
 
 // Works out each square from the nearer squares it depends on, which are
@@ -124,31 +144,29 @@ struct Evaluation {
         return blocks;
     }
 
-    void evaluate(int32_t dx, int32_t dy) {
-        grid.at(dx, dy) = (dx == 0 || dy == 0) ? onAxis(dx, dy) : offAxis(dx, dy);
+    void evaluate(const Step& step) {
+        grid.squares[step.at] = step.onAxis ? onAxis(step) : offAxis(step);
     }
 
     // Along an axis nothing but a blocking square in between stops sight.
-    ViewSquare onAxis(int32_t dx, int32_t dy) {
-        const ViewSquare& parent = grid.at(dx - sgn(dx), dy - sgn(dy));
+    ViewSquare onAxis(const Step& step) {
+        const ViewSquare& parent = grid.squares[step.nearerX];
         if (parent.state != ViewState::ClearSeen && parent.state != ViewState::Viewer)
             return ViewSquare{ViewState::Hidden, {}};
-        SlopeInterval full = intervalOf(dx, dy);
-        ViewState state = cellBlocks(dx, dy) ? ViewState::OpaqueSeen : ViewState::ClearSeen;
-        return ViewSquare{state, full};
+        const bool blocks = cellBlocks(step.dx, step.dy);
+        return ViewSquare{blocks ? ViewState::OpaqueSeen : ViewState::ClearSeen, step.whole};
     }
 
-    ViewSquare offAxis(int32_t dx, int32_t dy) {
-        int32_t p1x = dx - sgn(dx);
-        const ViewSquare& p1 = grid.at(p1x, dy);
-        const ViewSquare& p2 = grid.at(dx, dy - sgn(dy));
-        SlopeInterval whole = intervalOf(dx, dy);
+    ViewSquare offAxis(const Step& step) {
+        const ViewSquare& p1 = grid.squares[step.nearerX];
+        const ViewSquare& p2 = grid.squares[step.nearerY];
+        const SlopeInterval whole = step.whole;
         std::optional<SlopeInterval> accumulated;
         int32_t walls = 0;
         if (p1.state == ViewState::ClearSeen) {
             accumulated = throughClear(p1.seen, whole, accumulated);
         } else if (p1.state == ViewState::OpaqueSeen) {
-            accumulated = alongWall(intervalOf(p1x, dy), p1.seen, whole, accumulated);
+            accumulated = alongWall(step.nearerXWhole, p1.seen, whole, accumulated);
             ++walls;
         }
         // A wall nearer in y only counts towards a corner; its face lights
@@ -159,7 +177,7 @@ struct Evaluation {
             ++walls;
         }
         if (!accumulated) return ViewSquare{ViewState::Hidden, {}};
-        if (!cellBlocks(dx, dy)) return ViewSquare{ViewState::ClearSeen, *accumulated};
+        if (!cellBlocks(step.dx, step.dy)) return ViewSquare{ViewState::ClearSeen, *accumulated};
         if (walls == 2) return ViewSquare{ViewState::Corner, {}};
         return ViewSquare{ViewState::OpaqueSeen, *accumulated};
     }
@@ -170,15 +188,18 @@ struct Evaluation {
     if (radius < 0) raiseError("Value out of range", errorCode::valueOutOfRange);
     grid.radius = radius;
     size_t side = static_cast<size_t>(2 * radius + 1);
-    grid.squares.assign(side * side, ViewSquare{});
+    // Every square Unknown: all bits clear.
+    grid.squares.resize(side * side);
+    std::memset(static_cast<void*>(grid.squares.data()), 0,
+                grid.squares.size() * sizeof(ViewSquare));
     grid.at(0, 0).state = ViewState::Viewer;
     Evaluation evaluation{grid, p, sectors, lookUps};
     if (radius <= tabledRadius) {
-        for (Offset o : tabledOrder(radius))
-            evaluation.evaluate(o.dx, o.dy);
+        for (const Step& step : tabledSteps(radius))
+            evaluation.evaluate(step);
     } else {
-        for (Offset o : evaluationOrder(radius))
-            evaluation.evaluate(o.dx, o.dy);
+        for (const Step& step : evaluationSteps(radius))
+            evaluation.evaluate(step);
     }
 }
 
