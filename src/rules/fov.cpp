@@ -131,16 +131,26 @@ struct LookUp {
     bool blocks = false;
 };
 
+// What an evaluation looked up: each Cell in order, and the Cell of each
+// square of the grid that was looked up (the others are left as they were).
+struct LookUpNotes {
+    std::vector<LookUp> lookUps;
+    std::vector<Cell*> cells;
+};
+
 struct Evaluation {
     ViewGrid& grid;
     Position origin;
     SectorWindow& sectors;
-    std::vector<LookUp>* lookUps = nullptr; // where the look-ups are noted, if anywhere
+    LookUpNotes* notes = nullptr; // where the look-ups are noted, if anywhere
 
-    bool cellBlocks(int32_t dx, int32_t dy) {
-        const Cell& cell = sectors.cell(origin.x, origin.y, dx, dy);
+    bool cellBlocks(const Step& step) {
+        Cell& cell = sectors.cell(origin.x, origin.y, step.dx, step.dy);
         const bool blocks = blocksSight(cell);
-        if (lookUps != nullptr) lookUps->push_back(LookUp{&cell, blocks});
+        if (notes != nullptr) {
+            notes->lookUps.push_back(LookUp{&cell, blocks});
+            notes->cells[step.at] = &cell;
+        }
         return blocks;
     }
 
@@ -153,7 +163,7 @@ struct Evaluation {
         const ViewSquare& parent = grid.squares[step.nearerX];
         if (parent.state != ViewState::ClearSeen && parent.state != ViewState::Viewer)
             return ViewSquare{ViewState::Hidden, {}};
-        const bool blocks = cellBlocks(step.dx, step.dy);
+        const bool blocks = cellBlocks(step);
         return ViewSquare{blocks ? ViewState::OpaqueSeen : ViewState::ClearSeen, step.whole};
     }
 
@@ -177,14 +187,14 @@ struct Evaluation {
             ++walls;
         }
         if (!accumulated) return ViewSquare{ViewState::Hidden, {}};
-        if (!cellBlocks(step.dx, step.dy)) return ViewSquare{ViewState::ClearSeen, *accumulated};
+        if (!cellBlocks(step)) return ViewSquare{ViewState::ClearSeen, *accumulated};
         if (walls == 2) return ViewSquare{ViewState::Corner, {}};
         return ViewSquare{ViewState::OpaqueSeen, *accumulated};
     }
 };
 
 [[gnu::flatten]] void evaluateAll(ViewGrid& grid, int32_t radius, Position p, SectorWindow& sectors,
-                                  std::vector<LookUp>* lookUps) {
+                                  LookUpNotes* notes) {
     if (radius < 0) raiseError("Value out of range", errorCode::valueOutOfRange);
     grid.radius = radius;
     size_t side = static_cast<size_t>(2 * radius + 1);
@@ -193,7 +203,11 @@ struct Evaluation {
     std::memset(static_cast<void*>(grid.squares.data()), 0,
                 grid.squares.size() * sizeof(ViewSquare));
     grid.at(0, 0).state = ViewState::Viewer;
-    Evaluation evaluation{grid, p, sectors, lookUps};
+    if (notes != nullptr) {
+        notes->lookUps.clear();
+        notes->cells.resize(grid.squares.size());
+    }
+    Evaluation evaluation{grid, p, sectors, notes};
     if (radius <= tabledRadius) {
         for (const Step& step : tabledSteps(radius))
             evaluation.evaluate(step);
@@ -218,7 +232,7 @@ struct SeenSquare {
 struct RememberedView {
     int32_t radius = -1;
     Position origin;
-    std::vector<LookUp> lookUps;
+    LookUpNotes notes;
     ViewGrid grid;
     // The visible squares in the order they are stamped.
     std::vector<SeenSquare> visible;
@@ -236,7 +250,7 @@ bool stillHolds(const RememberedView& view, int32_t radius, Position p, SectorTa
     for (size_t slot = 0; slot < view.sectors.size(); ++slot)
         if (view.sectors[slot] != nullptr && sectors.heldSector(slot) != view.sectors[slot])
             return false;
-    for (const LookUp& lookUp : view.lookUps)
+    for (const LookUp& lookUp : view.notes.lookUps)
         if (blocksSight(*lookUp.cell) != lookUp.blocks) return false;
     return true;
 }
@@ -342,19 +356,22 @@ void stampSquare(SectorWindow& sectors, int32_t turn, Position p, const SeenSqua
 }
 
 // Stamps every visible square of the grid, column by column from the west,
-// each from north to south, and notes them in `seen` in that order.
+// each from north to south, and notes them in `seen` in that order. The
+// Cells are those the evaluation noted, when it did.
 void stampVisible(const ViewGrid& grid, int32_t turn, Position p, SectorWindow& sectors,
-                  std::vector<SeenSquare>& seen) {
+                  const LookUpNotes* notes, std::vector<SeenSquare>& seen) {
     seen.clear();
     const int32_t r = grid.radius;
     const auto side = static_cast<size_t>(2 * r + 1);
-    for (int32_t dx = -r; dx <= r; ++dx) {
-        size_t at = static_cast<size_t>(r + dx);
-        for (int32_t dy = -r; dy <= r; ++dy, at += side) {
-            if (!isVisible(grid.squares[at].state)) continue;
-            seen.push_back(SeenSquare{&sectors.cell(p.x, p.y, dx, dy), dx, dy});
-            stampSquare(sectors, turn, p, seen.back());
-        }
+    const size_t viewer = grid.indexOf(0, 0);
+    for (size_t at = 0; at < grid.squares.size(); ++at) {
+        if (!isVisible(grid.squares[at].state)) continue;
+        const int32_t dx = static_cast<int32_t>(at / side) - r;
+        const int32_t dy = static_cast<int32_t>(at % side) - r;
+        Cell* cell =
+            notes != nullptr && at != viewer ? notes->cells[at] : &sectors.cell(p.x, p.y, dx, dy);
+        seen.push_back(SeenSquare{cell, dx, dy});
+        stampSquare(sectors, turn, p, seen.back());
     }
 }
 
@@ -363,7 +380,7 @@ void stampVisible(const ViewGrid& grid, int32_t turn, Position p, SectorWindow& 
 void stampViewGrid(const ViewGrid& grid, int32_t turn, Position p, SectorTable& table) {
     SectorWindow sectors(table, p.sector);
     std::vector<SeenSquare> seen;
-    stampVisible(grid, turn, p, sectors, seen);
+    stampVisible(grid, turn, p, sectors, nullptr, seen);
 }
 
 void updateView(int32_t turn, int32_t radius, Position p, SectorTable& table) {
@@ -378,10 +395,9 @@ void updateView(int32_t turn, int32_t radius, Position p, SectorTable& table) {
     // Forgotten first: a look-up that raises leaves nothing half noted. The
     // stamps share the evaluation's sectors: held since, none evicted.
     remembered.radius = -1;
-    remembered.lookUps.clear();
     SectorWindow sectors(table, p.sector);
-    evaluateAll(remembered.grid, radius, p, sectors, &remembered.lookUps);
-    stampVisible(remembered.grid, turn, p, sectors, remembered.visible);
+    evaluateAll(remembered.grid, radius, p, sectors, &remembered.notes);
+    stampVisible(remembered.grid, turn, p, sectors, &remembered.notes, remembered.visible);
     for (size_t slot = 0; slot < remembered.sectors.size(); ++slot)
         remembered.sectors[slot] = slot % 3 == 1 ? sectors.foundSector(slot) : nullptr;
     remembered.radius = radius;
