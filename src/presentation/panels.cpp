@@ -8,11 +8,12 @@
 #include <array>
 #include <charconv>
 #include <cstdint>
+#include <cstring>
 #include <initializer_list>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 namespace dunvale {
@@ -45,11 +46,9 @@ struct PanelLine {
     Colour colour = Colour::White;
     int row = 0;
     int column = 0;
-    std::string text;
+    std::string_view text;
     friend bool operator==(const PanelLine&, const PanelLine&) = default;
 };
-
-using PictureRowSpan = std::span<const PanelLine>;
 
 // A whole number in decimal, as std::to_string writes it.
 class Decimal {
@@ -65,8 +64,14 @@ class Decimal {
     size_t length = 0;
 };
 
+// Whether n bytes from a and from b are the same.
+bool sameBytes(const void* a, const void* b, size_t n) {
+    return n == 0 || std::memcmp(a, b, n) == 0;
+}
+
 // What a panel shows: its box and title, and its lines in the order they are
-// written. The lines keep their storage from one drawing to the next.
+// written, their texts one after another. The storage is kept from one
+// drawing to the next, and two pictures compare as two runs of bytes.
 class PanelPicture {
   public:
     Panel panel = Panel::Controls;
@@ -76,28 +81,57 @@ class PanelPicture {
         panel = shown;
         x = column;
         count = 0;
+        used = 0;
     }
     // One line, the text made of the parts in order.
     void write(Brightness brightness, Colour colour, int row, int column,
                std::initializer_list<std::string_view> parts) {
-        if (count == lines.size()) lines.emplace_back();
-        PanelLine& line = lines[count++];
-        line.brightness = brightness;
-        line.colour = colour;
-        line.row = row;
-        line.column = column;
-        line.text.clear();
+        const size_t from = used;
         for (std::string_view part : parts)
-            line.text.append(part);
+            append(part);
+        if (count == marks.size()) marks.emplace_back();
+        marks[count++] = Mark{brightness, colour, 0, row, column, 0, from, used - from};
     }
-    std::span<const PanelLine> shown() const { return {lines.data(), count}; }
+    size_t size() const { return count; }
+    PanelLine operator[](size_t i) const {
+        const Mark& mark = marks[i];
+        return {mark.brightness, mark.colour, mark.row, mark.column,
+                std::string_view(chars.data() + mark.from, mark.length)};
+    }
     bool sameAs(const PanelPicture& other) const {
-        return panel == other.panel && x == other.x && std::ranges::equal(shown(), other.shown());
+        return panel == other.panel && x == other.x && count == other.count && used == other.used &&
+               sameBytes(marks.data(), other.marks.data(), count * sizeof(Mark)) &&
+               sameBytes(chars.data(), other.chars.data(), used);
     }
 
   private:
-    std::vector<PanelLine> lines;
+    // A line without its text: where and how it is written, and where its
+    // text lies in `chars`.
+    struct Mark {
+        Brightness brightness;
+        Colour colour;
+        uint16_t unused;
+        int row;
+        int column;
+        int32_t unusedToo;
+        size_t from;
+        size_t length;
+    };
+    static_assert(std::has_unique_object_representations_v<Mark>,
+                  "marks with the same values have the same bytes");
+
+    void append(std::string_view part) {
+        if (part.empty()) return;
+        if (used + part.size() > chars.size())
+            chars.resize(std::max(2 * chars.size(), used + part.size()));
+        std::memcpy(chars.data() + used, part.data(), part.size());
+        used += part.size();
+    }
+
+    std::vector<Mark> marks;
     size_t count = 0;
+    std::string chars;
+    size_t used = 0;
 };
 
 // The box (which blanks the inside) and the title on its top border.
@@ -107,10 +141,14 @@ void drawPanelFrame(int x, Panel panel) {
     writeText(Brightness::Bright, look.colour, look.title, panelTop, x + look.titleOffset);
 }
 
+void writeLine(const PanelLine& line) {
+    writeText(line.brightness, line.colour, line.text, line.row, line.column);
+}
+
 void draw(const PanelPicture& picture) {
     drawPanelFrame(picture.x, picture.panel);
-    for (const PanelLine& line : picture.shown())
-        writeText(line.brightness, line.colour, line.text, line.row, line.column);
+    for (size_t i = 0; i < picture.size(); ++i)
+        writeLine(picture[i]);
 }
 
 // The two panel places remember what they last showed: while nothing else
@@ -129,15 +167,16 @@ PanelPlace* placeAt(int x) {
     return nullptr;
 }
 
-// The first of `lines` from `i` on that lies on `row`; the end when none.
-size_t nextOnRow(PictureRowSpan lines, size_t i, int row) {
+// The first of the picture's lines from `i` on that lies on `row`; the end
+// when none.
+size_t nextOnRow(const PanelPicture& lines, size_t i, int row) {
     while (i < lines.size() && lines[i].row != row)
         ++i;
     return i;
 }
 
 // Whether two pictures write the same lines, in the same order, on `row`.
-bool sameLinesOnRow(PictureRowSpan a, PictureRowSpan b, int row) {
+bool sameLinesOnRow(const PanelPicture& a, const PanelPicture& b, int row) {
     size_t i = nextOnRow(a, 0, row);
     size_t j = nextOnRow(b, 0, row);
     for (; i < a.size() && j < b.size(); i = nextOnRow(a, i + 1, row), j = nextOnRow(b, j + 1, row))
@@ -148,12 +187,13 @@ bool sameLinesOnRow(PictureRowSpan a, PictureRowSpan b, int row) {
 // A bit for each row on which the two pictures write different lines. While
 // both write their lines on the same rows in the same order, which is the
 // usual case, the lines are compared pair by pair in one pass.
-uint32_t changedRows(PictureRowSpan a, PictureRowSpan b) {
+uint32_t changedRows(const PanelPicture& a, const PanelPicture& b) {
     uint32_t changed = 0;
     bool paired = a.size() == b.size();
     for (size_t i = 0; paired && i < a.size(); ++i) {
-        paired = a[i].row == b[i].row;
-        if (paired && !(a[i] == b[i])) changed |= 1u << a[i].row;
+        const PanelLine line = a[i];
+        paired = line.row == b[i].row;
+        if (paired && !(line == b[i])) changed |= 1u << line.row;
     }
     if (paired) return changed;
     changed = 0;
@@ -162,22 +202,25 @@ uint32_t changedRows(PictureRowSpan a, PictureRowSpan b) {
     return changed;
 }
 
+bool insideTheBox(const PanelPicture& picture) {
+    for (size_t i = 0; i < picture.size(); ++i)
+        if (picture[i].row <= panelTop || picture[i].row >= panelBottom) return false;
+    return true;
+}
+
 // Redraws only the rows whose lines changed: the box blanks a row's inside
 // before its lines are written, so a row depends on nothing but its own
 // lines. False when a line lies on the box's edge, where that does not hold.
 bool redrawChangedRows(const PanelPicture& picture, const PanelPicture& before) {
-    for (const PictureRowSpan& spans : {picture.shown(), before.shown()})
-        for (const PanelLine& line : spans)
-            if (line.row <= panelTop || line.row >= panelBottom) return false;
-    const uint32_t changed = changedRows(picture.shown(), before.shown());
+    if (!insideTheBox(picture) || !insideTheBox(before)) return false;
+    const uint32_t changed = changedRows(picture, before);
     if (changed == 0) return true;
     const PanelLook look = lookOf(picture.panel);
     for (int row = panelTop + 1; row < panelBottom; ++row) {
         if ((changed & (1u << row)) == 0) continue;
         drawBoxRow(Brightness::Normal, look.colour, row, picture.x - 1, picture.x + 25);
-        for (const PanelLine& line : picture.shown())
-            if (line.row == row)
-                writeText(line.brightness, line.colour, line.text, line.row, line.column);
+        for (size_t i = 0; i < picture.size(); ++i)
+            if (picture[i].row == row) writeLine(picture[i]);
     }
     return true;
 }
@@ -195,7 +238,8 @@ void show(PanelPicture& picture) {
     // Everything the panel wrote, text that runs past the box included.
     int left = picture.x - 1;
     int right = picture.x + 25;
-    for (const PanelLine& line : picture.shown()) {
+    for (size_t i = 0; i < picture.size(); ++i) {
+        const PanelLine line = picture[i];
         left = std::min(left, line.column);
         right = std::max(right, line.column + static_cast<int>(line.text.size()) - 1);
     }
