@@ -9,7 +9,6 @@
 #include <charconv>
 #include <cstdint>
 #include <cstring>
-#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -83,14 +82,11 @@ class PanelPicture {
         count = 0;
         used = 0;
     }
-    // One line, the text made of the parts in order.
-    void write(Brightness brightness, Colour colour, int row, int column,
-               std::initializer_list<std::string_view> parts) {
-        const size_t from = used;
-        for (std::string_view part : parts)
-            append(part);
-        if (count == marks.size()) marks.emplace_back();
-        marks[count++] = Mark{brightness, colour, 0, row, column, 0, from, used - from};
+    // One line, the text made of the parts in order. Written out part by
+    // part where it is called, so that a literal part is a copy of known size.
+    template <typename... Parts>
+    void write(Brightness brightness, Colour colour, int row, int column, const Parts&... parts) {
+        writeViews(brightness, colour, row, column, std::string_view(parts)...);
     }
     size_t size() const { return count; }
     PanelLine operator[](size_t i) const {
@@ -120,12 +116,25 @@ class PanelPicture {
     static_assert(std::has_unique_object_representations_v<Mark>,
                   "marks with the same values have the same bytes");
 
+    template <typename... Views>
+    void writeViews(Brightness brightness, Colour colour, int row, int column, Views... parts) {
+        const size_t from = used;
+        makeRoom((parts.size() + ...));
+        (append(parts), ...);
+        mark(Mark{brightness, colour, 0, row, column, 0, from, used - from});
+    }
+    // Room in `chars` for `more` characters after those used.
+    void makeRoom(size_t more) {
+        if (used + more > chars.size()) chars.resize(std::max(2 * chars.size(), used + more));
+    }
     void append(std::string_view part) {
         if (part.empty()) return;
-        if (used + part.size() > chars.size())
-            chars.resize(std::max(2 * chars.size(), used + part.size()));
         std::memcpy(chars.data() + used, part.data(), part.size());
         used += part.size();
+    }
+    void mark(const Mark& line) {
+        if (count == marks.size()) marks.emplace_back();
+        marks[count++] = line;
     }
 
     std::vector<Mark> marks;
@@ -277,7 +286,7 @@ void drawControls(PanelPicture& picture, int x) {
     }};
     for (size_t i = 0; i < lines.size(); ++i)
         picture.write(lines[i].brightness, Colour::Yellow, 2 + static_cast<int>(i), x,
-                      {lines[i].text});
+                      lines[i].text);
 }
 
 const char* describeSector(SectorKind kind, int32_t exploration) {
@@ -299,12 +308,11 @@ void drawLocation(PanelPicture& picture, int x, const Player& player, LevelRecor
     const Position& p = player.position;
     int32_t e = player.skills.exploration;
     if (e > 2) {
-        picture.write(Brightness::Normal, Colour::Blue, 3, x,
-                      {"Sector: ", Decimal(p.sector.sx), ",", Decimal(p.sector.sy), ",",
-                       Decimal(p.sector.sz)});
+        picture.write(Brightness::Normal, Colour::Blue, 3, x, "Sector: ", Decimal(p.sector.sx), ",",
+                      Decimal(p.sector.sy), ",", Decimal(p.sector.sz));
         if (e > 6)
-            picture.write(Brightness::Normal, Colour::Blue, 4, x,
-                          {"Co-ordinates: ", Decimal(p.x), ",", Decimal(p.y)});
+            picture.write(Brightness::Normal, Colour::Blue, 4, x, "Co-ordinates: ", Decimal(p.x),
+                          ",", Decimal(p.y));
     }
     const char* description = "You're a bit lost.";
     if (e >= 1) {
@@ -318,7 +326,7 @@ void drawLocation(PanelPicture& picture, int x, const Player& player, LevelRecor
             description = describeSector(sector->kind, e);
         }
     }
-    picture.write(Brightness::Normal, Colour::Blue, 2, x, {description});
+    picture.write(Brightness::Normal, Colour::Blue, 2, x, description);
 }
 
 void drawStatus(PanelPicture& picture, int x, const Player& player) {
@@ -326,16 +334,17 @@ void drawStatus(PanelPicture& picture, int x, const Player& player) {
     const Colour red = Colour::Red;
     const std::optional<Item>& armour = player.equipment.armour;
     const std::optional<Item>& weapon = player.equipment.weapon;
-    picture.write(normal, red, 2, x, {"Exploration: ", Decimal(player.skills.exploration)});
-    picture.write(normal, red, 3, x, {"Combat     : ", Decimal(player.skills.combat)});
-    picture.write(normal, red, 4, x, {"Energy     : ", Decimal(player.energy), "  "});
-    picture.write(normal, red, 6, x, {"Armour:"});
-    picture.write(normal, red, 7, x + 2, {armour ? itemName(*armour) : "unarmoured"});
-    picture.write(normal, red, 8, x, {"Weapon:"});
-    picture.write(normal, red, 9, x + 2, {weapon ? itemName(*weapon) : "unarmed"});
+    picture.write(normal, red, 2, x, "Exploration: ", Decimal(player.skills.exploration));
+    picture.write(normal, red, 3, x, "Combat     : ", Decimal(player.skills.combat));
+    picture.write(normal, red, 4, x, "Energy     : ", Decimal(player.energy), "  ");
+    picture.write(normal, red, 6, x, "Armour:");
+    picture.write(normal, red, 7, x + 2,
+                  armour ? std::string_view(itemName(*armour)) : "unarmoured");
+    picture.write(normal, red, 8, x, "Weapon:");
+    picture.write(normal, red, 9, x + 2, weapon ? std::string_view(itemName(*weapon)) : "unarmed");
     if (!player.effects.empty())
-        picture.write(normal, red, 11, x,
-                      {Decimal(static_cast<int64_t>(player.effects.size())), " temp effects."});
+        picture.write(normal, red, 11, x, Decimal(static_cast<int64_t>(player.effects.size())),
+                      " temp effects.");
 }
 
 void drawInventoryBody(PanelPicture& picture, int x, const Player& player,
@@ -345,9 +354,9 @@ void drawInventoryBody(PanelPicture& picture, int x, const Player& player,
         bool bright =
             item && std::find(marked.begin(), marked.end(), item->itemClass) != marked.end();
         picture.write(bright ? Brightness::Bright : Brightness::Normal, Colour::Cyan, slot + 2, x,
-                      {Decimal(slot), ":", item ? std::string_view(itemName(*item)) : "(empty)"});
+                      Decimal(slot), ":", item ? std::string_view(itemName(*item)) : "(empty)");
     }
-    picture.write(Brightness::Normal, Colour::Cyan, 12, x, {"$: ", Decimal(player.treasure)});
+    picture.write(Brightness::Normal, Colour::Cyan, 12, x, "$: ", Decimal(player.treasure));
 }
 
 const char* effectName(EffectKind kind) {
@@ -363,16 +372,16 @@ const char* effectName(EffectKind kind) {
 void drawEffects(PanelPicture& picture, int x, const Player& player) {
     const auto& effects = player.effects;
     if (effects.empty()) {
-        picture.write(Brightness::Normal, Colour::Magenta, 2, x, {"No active effects"});
+        picture.write(Brightness::Normal, Colour::Magenta, 2, x, "No active effects");
         return;
     }
     if (effects.size() > 10)
-        picture.write(Brightness::Normal, Colour::Magenta, 12, x, {"...and more"});
+        picture.write(Brightness::Normal, Colour::Magenta, 12, x, "...and more");
     size_t shown = std::min<size_t>(10, effects.size());
     for (size_t i = 0; i < shown; ++i) {
         const TimedEffect& effect = effects[i];
         picture.write(Brightness::Normal, Colour::Magenta, static_cast<int>(i) + 2, x,
-                      {effectName(effect.kind), " (", Decimal(effect.turnsLeft), ")"});
+                      effectName(effect.kind), " (", Decimal(effect.turnsLeft), ")");
     }
 }
 
