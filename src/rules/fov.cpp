@@ -236,19 +236,25 @@ struct RememberedView {
     ViewGrid grid;
     // The visible squares in the order they are stamped.
     std::vector<SeenSquare> visible;
-    // The sectors on the player's level that the Cells above lie in, by
-    // window slot (null where none does). While each slot still holds the
+    // The sectors on the player's level that the Cells above lie in (null
+    // where none does), as levelSlot places them. While each still holds the
     // same sector, the Cells are where they were.
-    std::array<Sector*, 27> sectors{};
+    std::array<Sector*, 9> sectors{};
 };
 
 RememberedView remembered;
 
+// The window slot of the i-th sector of the player's level, i = 3 * (sx + 1)
+// + sy + 1.
+size_t levelSlot(size_t i) {
+    return i * 3 + 1;
+}
+
 bool stillHolds(const RememberedView& view, int32_t radius, Position p, SectorTable& table) {
     if (view.radius != radius || view.origin != p) return false;
     SectorWindow sectors(table, p.sector);
-    for (size_t slot = 0; slot < view.sectors.size(); ++slot)
-        if (view.sectors[slot] != nullptr && sectors.heldSector(slot) != view.sectors[slot])
+    for (size_t i = 0; i < view.sectors.size(); ++i)
+        if (view.sectors[i] != nullptr && sectors.heldSector(levelSlot(i)) != view.sectors[i])
             return false;
     for (const LookUp& lookUp : view.notes.lookUps)
         if (blocksSight(*lookUp.cell) != lookUp.blocks) return false;
@@ -398,8 +404,8 @@ void updateView(int32_t turn, int32_t radius, Position p, SectorTable& table) {
     SectorWindow sectors(table, p.sector);
     evaluateAll(remembered.grid, radius, p, sectors, &remembered.notes);
     stampVisible(remembered.grid, turn, p, sectors, &remembered.notes, remembered.visible);
-    for (size_t slot = 0; slot < remembered.sectors.size(); ++slot)
-        remembered.sectors[slot] = slot % 3 == 1 ? sectors.foundSector(slot) : nullptr;
+    for (size_t i = 0; i < remembered.sectors.size(); ++i)
+        remembered.sectors[i] = sectors.foundSector(levelSlot(i));
     remembered.radius = radius;
     remembered.origin = p;
 }
