@@ -2,23 +2,51 @@
 
 #include "presentation/screen.h"
 
+#include <algorithm>
+#include <array>
+
 namespace dunvale {
 
 namespace {
 constexpr int firstMessageRow = 17;
 constexpr int linesPerPage = 4;
+constexpr int firstRow = 17;
+constexpr int lastRow = 21;
+constexpr int width = 75;
+
+// While the box is kept, it is blank but for what it wrote itself since: on
+// each row, this many characters from its first column.
+std::array<size_t, lastRow - firstRow + 1> ownText{};
+
+void keepTheBox() {
+    keepArea(KeptArea::MessageBox, firstRow, 2, lastRow, 2 + width - 1);
+}
+
+// Text of the box's own, from its first column: a kept box stays kept, with
+// the text noted.
+void writeInBox(Brightness brightness, std::string_view text, int row) {
+    const bool kept = isKept(KeptArea::MessageBox);
+    writeText(brightness, Colour::Green, text, row, 2);
+    if (!kept) return;
+    size_t& noted = ownText[static_cast<size_t>(row - firstRow)];
+    noted = std::max(noted, text.size());
+    keepTheBox();
+}
+
 } // namespace
 
 void clearMessageBox() {
-    // Blank already when nothing has been written there since.
-    if (isKept(KeptArea::MessageBox)) return;
-    constexpr int firstRow = 17;
-    constexpr int lastRow = 21;
-    constexpr int width = 75;
-    const std::string blank(width, ' ');
-    for (int row = firstRow; row <= lastRow; ++row)
-        writeText(Brightness::Normal, Colour::Green, blank, row, 2);
-    keepArea(KeptArea::MessageBox, firstRow, 2, lastRow, 2 + width - 1);
+    // A kept box needs only its own text blanked; any other, every row.
+    const bool kept = isKept(KeptArea::MessageBox);
+    static const std::string blank(width, ' ');
+    for (int row = firstRow; row <= lastRow; ++row) {
+        const size_t own = ownText[static_cast<size_t>(row - firstRow)];
+        const size_t length = kept ? std::min<size_t>(own, width) : width;
+        if (length > 0)
+            writeText(Brightness::Normal, Colour::Green, {blank.data(), length}, row, 2);
+    }
+    ownText.fill(0);
+    keepTheBox();
 }
 
 void showPendingMessages() {
@@ -38,11 +66,11 @@ void showPendingMessages() {
                 return;
             }
             const Message& message = queue[next++];
-            writeText(message.flag == 0 ? Brightness::Normal : Brightness::Bright, Colour::Green,
-                      message.text, firstMessageRow + line, 2);
+            writeInBox(message.flag == 0 ? Brightness::Normal : Brightness::Bright, message.text,
+                       firstMessageRow + line);
         }
         if (page + 1 == pages) break;
-        writeText(Brightness::Bright, Colour::Green, "--more--", 21, 2);
+        writeInBox(Brightness::Bright, "--more--", 21);
         waitForKey();
     }
     queue.clear();

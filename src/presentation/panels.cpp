@@ -7,11 +7,12 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
-#include <initializer_list>
+#include <cstdint>
+#include <cstring>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 namespace dunvale {
@@ -44,11 +45,9 @@ struct PanelLine {
     Colour colour = Colour::White;
     int row = 0;
     int column = 0;
-    std::string text;
+    std::string_view text;
     friend bool operator==(const PanelLine&, const PanelLine&) = default;
 };
-
-using PictureRowSpan = std::span<const PanelLine>;
 
 // A whole number in decimal, as std::to_string writes it.
 class Decimal {
@@ -64,8 +63,14 @@ class Decimal {
     size_t length = 0;
 };
 
+// Whether n bytes from a and from b are the same.
+bool sameBytes(const void* a, const void* b, size_t n) {
+    return n == 0 || std::memcmp(a, b, n) == 0;
+}
+
 // What a panel shows: its box and title, and its lines in the order they are
-// written. The lines keep their storage from one drawing to the next.
+// written, their texts one after another. The storage is kept from one
+// drawing to the next, and two pictures compare as two runs of bytes.
 class PanelPicture {
   public:
     Panel panel = Panel::Controls;
@@ -75,28 +80,67 @@ class PanelPicture {
         panel = shown;
         x = column;
         count = 0;
+        used = 0;
     }
-    // One line, the text made of the parts in order.
-    void write(Brightness brightness, Colour colour, int row, int column,
-               std::initializer_list<std::string_view> parts) {
-        if (count == lines.size()) lines.emplace_back();
-        PanelLine& line = lines[count++];
-        line.brightness = brightness;
-        line.colour = colour;
-        line.row = row;
-        line.column = column;
-        line.text.clear();
-        for (std::string_view part : parts)
-            line.text.append(part);
+    // One line, the text made of the parts in order. Written out part by
+    // part where it is called, so that a literal part is a copy of known size.
+    template <typename... Parts>
+    void write(Brightness brightness, Colour colour, int row, int column, const Parts&... parts) {
+        writeViews(brightness, colour, row, column, std::string_view(parts)...);
     }
-    std::span<const PanelLine> shown() const { return {lines.data(), count}; }
+    size_t size() const { return count; }
+    PanelLine operator[](size_t i) const {
+        const Mark& mark = marks[i];
+        return {mark.brightness, mark.colour, mark.row, mark.column,
+                std::string_view(chars.data() + mark.from, mark.length)};
+    }
     bool sameAs(const PanelPicture& other) const {
-        return panel == other.panel && x == other.x && std::ranges::equal(shown(), other.shown());
+        return panel == other.panel && x == other.x && count == other.count && used == other.used &&
+               sameBytes(marks.data(), other.marks.data(), count * sizeof(Mark)) &&
+               sameBytes(chars.data(), other.chars.data(), used);
     }
 
   private:
-    std::vector<PanelLine> lines;
+    // A line without its text: where and how it is written, and where its
+    // text lies in `chars`.
+    struct Mark {
+        Brightness brightness;
+        Colour colour;
+        uint16_t unused;
+        int row;
+        int column;
+        int32_t unusedToo;
+        size_t from;
+        size_t length;
+    };
+    static_assert(std::has_unique_object_representations_v<Mark>,
+                  "marks with the same values have the same bytes");
+
+    template <typename... Views>
+    void writeViews(Brightness brightness, Colour colour, int row, int column, Views... parts) {
+        const size_t from = used;
+        makeRoom((parts.size() + ...));
+        (append(parts), ...);
+        mark(Mark{brightness, colour, 0, row, column, 0, from, used - from});
+    }
+    // Room in `chars` for `more` characters after those used.
+    void makeRoom(size_t more) {
+        if (used + more > chars.size()) chars.resize(std::max(2 * chars.size(), used + more));
+    }
+    void append(std::string_view part) {
+        if (part.empty()) return;
+        std::memcpy(chars.data() + used, part.data(), part.size());
+        used += part.size();
+    }
+    void mark(const Mark& line) {
+        if (count == marks.size()) marks.emplace_back();
+        marks[count++] = line;
+    }
+
+    std::vector<Mark> marks;
     size_t count = 0;
+    std::string chars;
+    size_t used = 0;
 };
 
 // The box (which blanks the inside) and the title on its top border.
@@ -106,10 +150,14 @@ void drawPanelFrame(int x, Panel panel) {
     writeText(Brightness::Bright, look.colour, look.title, panelTop, x + look.titleOffset);
 }
 
+void writeLine(const PanelLine& line) {
+    writeText(line.brightness, line.colour, line.text, line.row, line.column);
+}
+
 void draw(const PanelPicture& picture) {
     drawPanelFrame(picture.x, picture.panel);
-    for (const PanelLine& line : picture.shown())
-        writeText(line.brightness, line.colour, line.text, line.row, line.column);
+    for (size_t i = 0; i < picture.size(); ++i)
+        writeLine(picture[i]);
 }
 
 // The two panel places remember what they last showed: while nothing else
@@ -128,15 +176,16 @@ PanelPlace* placeAt(int x) {
     return nullptr;
 }
 
-// The first of `lines` from `i` on that lies on `row`; the end when none.
-size_t nextOnRow(PictureRowSpan lines, size_t i, int row) {
+// The first of the picture's lines from `i` on that lies on `row`; the end
+// when none.
+size_t nextOnRow(const PanelPicture& lines, size_t i, int row) {
     while (i < lines.size() && lines[i].row != row)
         ++i;
     return i;
 }
 
 // Whether two pictures write the same lines, in the same order, on `row`.
-bool sameLinesOnRow(PictureRowSpan a, PictureRowSpan b, int row) {
+bool sameLinesOnRow(const PanelPicture& a, const PanelPicture& b, int row) {
     size_t i = nextOnRow(a, 0, row);
     size_t j = nextOnRow(b, 0, row);
     for (; i < a.size() && j < b.size(); i = nextOnRow(a, i + 1, row), j = nextOnRow(b, j + 1, row))
@@ -144,20 +193,43 @@ bool sameLinesOnRow(PictureRowSpan a, PictureRowSpan b, int row) {
     return i == a.size() && j == b.size();
 }
 
+// A bit for each row on which the two pictures write different lines. While
+// both write their lines on the same rows in the same order, which is the
+// usual case, the lines are compared pair by pair in one pass.
+uint32_t changedRows(const PanelPicture& a, const PanelPicture& b) {
+    uint32_t changed = 0;
+    bool paired = a.size() == b.size();
+    for (size_t i = 0; paired && i < a.size(); ++i) {
+        const PanelLine line = a[i];
+        paired = line.row == b[i].row;
+        if (paired && !(line == b[i])) changed |= 1u << line.row;
+    }
+    if (paired) return changed;
+    changed = 0;
+    for (int row = panelTop + 1; row < panelBottom; ++row)
+        if (!sameLinesOnRow(a, b, row)) changed |= 1u << row;
+    return changed;
+}
+
+bool insideTheBox(const PanelPicture& picture) {
+    for (size_t i = 0; i < picture.size(); ++i)
+        if (picture[i].row <= panelTop || picture[i].row >= panelBottom) return false;
+    return true;
+}
+
 // Redraws only the rows whose lines changed: the box blanks a row's inside
 // before its lines are written, so a row depends on nothing but its own
 // lines. False when a line lies on the box's edge, where that does not hold.
 bool redrawChangedRows(const PanelPicture& picture, const PanelPicture& before) {
-    for (const PictureRowSpan& spans : {picture.shown(), before.shown()})
-        for (const PanelLine& line : spans)
-            if (line.row <= panelTop || line.row >= panelBottom) return false;
+    if (!insideTheBox(picture) || !insideTheBox(before)) return false;
+    const uint32_t changed = changedRows(picture, before);
+    if (changed == 0) return true;
     const PanelLook look = lookOf(picture.panel);
     for (int row = panelTop + 1; row < panelBottom; ++row) {
-        if (sameLinesOnRow(picture.shown(), before.shown(), row)) continue;
+        if ((changed & (1u << row)) == 0) continue;
         drawBoxRow(Brightness::Normal, look.colour, row, picture.x - 1, picture.x + 25);
-        for (const PanelLine& line : picture.shown())
-            if (line.row == row)
-                writeText(line.brightness, line.colour, line.text, line.row, line.column);
+        for (size_t i = 0; i < picture.size(); ++i)
+            if (picture[i].row == row) writeLine(picture[i]);
     }
     return true;
 }
@@ -175,7 +247,8 @@ void show(PanelPicture& picture) {
     // Everything the panel wrote, text that runs past the box included.
     int left = picture.x - 1;
     int right = picture.x + 25;
-    for (const PanelLine& line : picture.shown()) {
+    for (size_t i = 0; i < picture.size(); ++i) {
+        const PanelLine line = picture[i];
         left = std::min(left, line.column);
         right = std::max(right, line.column + static_cast<int>(line.text.size()) - 1);
     }
@@ -213,7 +286,7 @@ void drawControls(PanelPicture& picture, int x) {
     }};
     for (size_t i = 0; i < lines.size(); ++i)
         picture.write(lines[i].brightness, Colour::Yellow, 2 + static_cast<int>(i), x,
-                      {lines[i].text});
+                      lines[i].text);
 }
 
 const char* describeSector(SectorKind kind, int32_t exploration) {
@@ -235,12 +308,11 @@ void drawLocation(PanelPicture& picture, int x, const Player& player, LevelRecor
     const Position& p = player.position;
     int32_t e = player.skills.exploration;
     if (e > 2) {
-        picture.write(Brightness::Normal, Colour::Blue, 3, x,
-                      {"Sector: ", Decimal(p.sector.sx), ",", Decimal(p.sector.sy), ",",
-                       Decimal(p.sector.sz)});
+        picture.write(Brightness::Normal, Colour::Blue, 3, x, "Sector: ", Decimal(p.sector.sx), ",",
+                      Decimal(p.sector.sy), ",", Decimal(p.sector.sz));
         if (e > 6)
-            picture.write(Brightness::Normal, Colour::Blue, 4, x,
-                          {"Co-ordinates: ", Decimal(p.x), ",", Decimal(p.y)});
+            picture.write(Brightness::Normal, Colour::Blue, 4, x, "Co-ordinates: ", Decimal(p.x),
+                          ",", Decimal(p.y));
     }
     const char* description = "You're a bit lost.";
     if (e >= 1) {
@@ -254,7 +326,7 @@ void drawLocation(PanelPicture& picture, int x, const Player& player, LevelRecor
             description = describeSector(sector->kind, e);
         }
     }
-    picture.write(Brightness::Normal, Colour::Blue, 2, x, {description});
+    picture.write(Brightness::Normal, Colour::Blue, 2, x, description);
 }
 
 void drawStatus(PanelPicture& picture, int x, const Player& player) {
@@ -262,16 +334,17 @@ void drawStatus(PanelPicture& picture, int x, const Player& player) {
     const Colour red = Colour::Red;
     const std::optional<Item>& armour = player.equipment.armour;
     const std::optional<Item>& weapon = player.equipment.weapon;
-    picture.write(normal, red, 2, x, {"Exploration: ", Decimal(player.skills.exploration)});
-    picture.write(normal, red, 3, x, {"Combat     : ", Decimal(player.skills.combat)});
-    picture.write(normal, red, 4, x, {"Energy     : ", Decimal(player.energy), "  "});
-    picture.write(normal, red, 6, x, {"Armour:"});
-    picture.write(normal, red, 7, x + 2, {armour ? itemName(*armour) : "unarmoured"});
-    picture.write(normal, red, 8, x, {"Weapon:"});
-    picture.write(normal, red, 9, x + 2, {weapon ? itemName(*weapon) : "unarmed"});
+    picture.write(normal, red, 2, x, "Exploration: ", Decimal(player.skills.exploration));
+    picture.write(normal, red, 3, x, "Combat     : ", Decimal(player.skills.combat));
+    picture.write(normal, red, 4, x, "Energy     : ", Decimal(player.energy), "  ");
+    picture.write(normal, red, 6, x, "Armour:");
+    picture.write(normal, red, 7, x + 2,
+                  armour ? std::string_view(itemName(*armour)) : "unarmoured");
+    picture.write(normal, red, 8, x, "Weapon:");
+    picture.write(normal, red, 9, x + 2, weapon ? std::string_view(itemName(*weapon)) : "unarmed");
     if (!player.effects.empty())
-        picture.write(normal, red, 11, x,
-                      {Decimal(static_cast<int64_t>(player.effects.size())), " temp effects."});
+        picture.write(normal, red, 11, x, Decimal(static_cast<int64_t>(player.effects.size())),
+                      " temp effects.");
 }
 
 void drawInventoryBody(PanelPicture& picture, int x, const Player& player,
@@ -281,9 +354,9 @@ void drawInventoryBody(PanelPicture& picture, int x, const Player& player,
         bool bright =
             item && std::find(marked.begin(), marked.end(), item->itemClass) != marked.end();
         picture.write(bright ? Brightness::Bright : Brightness::Normal, Colour::Cyan, slot + 2, x,
-                      {Decimal(slot), ":", item ? std::string_view(itemName(*item)) : "(empty)"});
+                      Decimal(slot), ":", item ? std::string_view(itemName(*item)) : "(empty)");
     }
-    picture.write(Brightness::Normal, Colour::Cyan, 12, x, {"$: ", Decimal(player.treasure)});
+    picture.write(Brightness::Normal, Colour::Cyan, 12, x, "$: ", Decimal(player.treasure));
 }
 
 const char* effectName(EffectKind kind) {
@@ -299,16 +372,16 @@ const char* effectName(EffectKind kind) {
 void drawEffects(PanelPicture& picture, int x, const Player& player) {
     const auto& effects = player.effects;
     if (effects.empty()) {
-        picture.write(Brightness::Normal, Colour::Magenta, 2, x, {"No active effects"});
+        picture.write(Brightness::Normal, Colour::Magenta, 2, x, "No active effects");
         return;
     }
     if (effects.size() > 10)
-        picture.write(Brightness::Normal, Colour::Magenta, 12, x, {"...and more"});
+        picture.write(Brightness::Normal, Colour::Magenta, 12, x, "...and more");
     size_t shown = std::min<size_t>(10, effects.size());
     for (size_t i = 0; i < shown; ++i) {
         const TimedEffect& effect = effects[i];
         picture.write(Brightness::Normal, Colour::Magenta, static_cast<int>(i) + 2, x,
-                      {effectName(effect.kind), " (", Decimal(effect.turnsLeft), ")"});
+                      effectName(effect.kind), " (", Decimal(effect.turnsLeft), ")");
     }
 }
 

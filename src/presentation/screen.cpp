@@ -86,19 +86,23 @@ void writeGlyphs(std::span<const Glyph> glyphs, int row, int column) {
 
 namespace {
 
-// "+--+" or "|  |" from column left to column right.
-std::string boxLine(char end, char fill, int left, int right) {
+// "+--+" or "|  |" from column left to column right, built in `room`: the
+// rooms keep their storage from one box to the next.
+std::string_view boxLine(std::string& room, char end, char fill, int left, int right) {
     const int width = right - left - 1;
-    return std::string(1, end)
-        .append(width > 0 ? static_cast<size_t>(width) : 0, fill)
-        .append(1, end);
+    room.assign(width > 0 ? static_cast<size_t>(width) + 2 : 2, fill);
+    room.front() = end;
+    room.back() = end;
+    return room;
 }
+std::string edgeRoom;
+std::string middleRoom;
 
 } // namespace
 
 void drawBox(Brightness brightness, Colour colour, int top, int left, int bottom, int right) {
-    const std::string edge = boxLine('+', '-', left, right);
-    const std::string middle = boxLine('|', ' ', left, right);
+    const std::string_view edge = boxLine(edgeRoom, '+', '-', left, right);
+    const std::string_view middle = boxLine(middleRoom, '|', ' ', left, right);
     writeText(brightness, colour, edge, top, left);
     for (int row = top + 1; row < bottom; ++row)
         writeText(brightness, colour, middle, row, left);
@@ -106,7 +110,7 @@ void drawBox(Brightness brightness, Colour colour, int top, int left, int bottom
 }
 
 void drawBoxRow(Brightness brightness, Colour colour, int row, int left, int right) {
-    writeText(brightness, colour, boxLine('|', ' ', left, right), row, left);
+    writeText(brightness, colour, boxLine(middleRoom, '|', ' ', left, right), row, left);
 }
 
 void drawScreenFrame() {

@@ -7,11 +7,16 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
+#include <type_traits>
 #include <vector>
 
 namespace dunvale {
 
 namespace {
+
+static_assert(std::is_trivially_copyable_v<ViewSquare> && static_cast<int>(ViewState::Unknown) == 0,
+              "a ViewSquare with all bits clear is an Unknown square");
 
 int32_t sgn(int32_t n) {
     return n < 0 ? -1 : (n > 0 ? 1 : 0);
@@ -28,24 +33,6 @@ bool blocksSight(const Cell& cell) {
 // Radii up to this have their evaluation order and square intervals worked
 // out once; larger ones (no player sees that far) as they come.
 constexpr int32_t tabledRadius = 10;
-
-constexpr int32_t tableSide = 2 * tabledRadius + 1;
-
-// squareInterval of every square near enough, at (dy + 10) * 21 + dx + 10.
-const std::array<SlopeInterval, tableSide* tableSide> intervalTable = [] {
-    std::array<SlopeInterval, tableSide * tableSide> intervals{};
-    for (int32_t x = -tabledRadius; x <= tabledRadius; ++x)
-        for (int32_t y = -tabledRadius; y <= tabledRadius; ++y)
-            if (x != 0 || y != 0)
-                intervals[static_cast<size_t>((y + tabledRadius) * tableSide + x + tabledRadius)] =
-                    squareInterval(x, y);
-    return intervals;
-}();
-
-SlopeInterval intervalOf(int32_t dx, int32_t dy) {
-    if (wrapAbs(dx) > tabledRadius || wrapAbs(dy) > tabledRadius) return squareInterval(dx, dy);
-    return intervalTable[static_cast<size_t>((dy + tabledRadius) * tableSide + dx + tabledRadius)];
-}
 
 struct Offset {
     int32_t dx = 0;
@@ -95,60 +82,101 @@ std::vector<Offset> evaluationOrder(int32_t radius) {
     return order;
 }
 
+// One square of the evaluation order, with what evaluating it needs: where
+// it and the squares it depends on lie in the grid, and the intervals used.
+struct Step {
+    int32_t dx = 0;
+    int32_t dy = 0;
+    bool onAxis = false;
+    size_t at = 0;
+    size_t nearerX = 0; // on an axis: the square before it
+    size_t nearerY = 0; // off the axes only
+    SlopeInterval whole;
+    SlopeInterval nearerXWhole; // off the axes only
+};
+
+std::vector<Step> evaluationSteps(int32_t radius) {
+    ViewGrid shape;
+    shape.radius = radius;
+    const auto at = [&shape](int32_t dx, int32_t dy) { return shape.indexOf(dx, dy); };
+    std::vector<Step> steps;
+    for (Offset o : evaluationOrder(radius)) {
+        Step step{o.dx, o.dy, o.dx == 0 || o.dy == 0,     at(o.dx, o.dy),
+                  0,    0,    squareInterval(o.dx, o.dy), {}};
+        if (step.onAxis) {
+            step.nearerX = at(o.dx - sgn(o.dx), o.dy - sgn(o.dy));
+        } else {
+            step.nearerX = at(o.dx - sgn(o.dx), o.dy);
+            step.nearerY = at(o.dx, o.dy - sgn(o.dy));
+            step.nearerXWhole = squareInterval(o.dx - sgn(o.dx), o.dy);
+        }
+        steps.push_back(step);
+    }
+    return steps;
+}
+
 // Worked out the first time a radius is asked for.
-const std::vector<Offset>& tabledOrder(int32_t radius) {
-    static std::array<std::vector<Offset>, tabledRadius + 1> orders;
-    std::vector<Offset>& order = orders[static_cast<size_t>(radius)];
-    if (order.empty()) order = evaluationOrder(radius);
-    return order;
+const std::vector<Step>& tabledSteps(int32_t radius) {
+    static std::array<std::vector<Step>, tabledRadius + 1> orders;
+    std::vector<Step>& steps = orders[static_cast<size_t>(radius)];
+    if (steps.empty()) steps = evaluationSteps(radius);
+    return steps;
 }
 
 // Works out each square from the nearer squares it depends on, which are
 // always worked out before it.
 // A Cell the view looked up, and whether it blocked sight.
 struct LookUp {
-    int32_t dx = 0;
-    int32_t dy = 0;
+    const Cell* cell = nullptr;
     bool blocks = false;
+};
+
+// What an evaluation looked up: each Cell in order, and the Cell of each
+// square of the grid that was looked up (the others are left as they were).
+struct LookUpNotes {
+    std::vector<LookUp> lookUps;
+    std::vector<Cell*> cells;
 };
 
 struct Evaluation {
     ViewGrid& grid;
     Position origin;
-    SectorWindow sectors;
-    std::vector<LookUp>* lookUps = nullptr; // where the look-ups are noted, if anywhere
+    SectorWindow& sectors;
+    LookUpNotes* notes = nullptr; // where the look-ups are noted, if anywhere
 
-    bool cellBlocks(int32_t dx, int32_t dy) {
-        const bool blocks = blocksSight(sectors.cell(origin.x, origin.y, dx, dy));
-        if (lookUps != nullptr) lookUps->push_back(LookUp{dx, dy, blocks});
+    bool cellBlocks(const Step& step) {
+        Cell& cell = sectors.cell(origin.x, origin.y, step.dx, step.dy);
+        const bool blocks = blocksSight(cell);
+        if (notes != nullptr) {
+            notes->lookUps.push_back(LookUp{&cell, blocks});
+            notes->cells[step.at] = &cell;
+        }
         return blocks;
     }
 
-    void evaluate(int32_t dx, int32_t dy) {
-        grid.at(dx, dy) = (dx == 0 || dy == 0) ? onAxis(dx, dy) : offAxis(dx, dy);
+    void evaluate(const Step& step) {
+        grid.squares[step.at] = step.onAxis ? onAxis(step) : offAxis(step);
     }
 
     // Along an axis nothing but a blocking square in between stops sight.
-    ViewSquare onAxis(int32_t dx, int32_t dy) {
-        const ViewSquare& parent = grid.at(dx - sgn(dx), dy - sgn(dy));
+    ViewSquare onAxis(const Step& step) {
+        const ViewSquare& parent = grid.squares[step.nearerX];
         if (parent.state != ViewState::ClearSeen && parent.state != ViewState::Viewer)
             return ViewSquare{ViewState::Hidden, {}};
-        SlopeInterval full = intervalOf(dx, dy);
-        ViewState state = cellBlocks(dx, dy) ? ViewState::OpaqueSeen : ViewState::ClearSeen;
-        return ViewSquare{state, full};
+        const bool blocks = cellBlocks(step);
+        return ViewSquare{blocks ? ViewState::OpaqueSeen : ViewState::ClearSeen, step.whole};
     }
 
-    ViewSquare offAxis(int32_t dx, int32_t dy) {
-        int32_t p1x = dx - sgn(dx);
-        const ViewSquare& p1 = grid.at(p1x, dy);
-        const ViewSquare& p2 = grid.at(dx, dy - sgn(dy));
-        SlopeInterval whole = intervalOf(dx, dy);
+    ViewSquare offAxis(const Step& step) {
+        const ViewSquare& p1 = grid.squares[step.nearerX];
+        const ViewSquare& p2 = grid.squares[step.nearerY];
+        const SlopeInterval whole = step.whole;
         std::optional<SlopeInterval> accumulated;
         int32_t walls = 0;
         if (p1.state == ViewState::ClearSeen) {
             accumulated = throughClear(p1.seen, whole, accumulated);
         } else if (p1.state == ViewState::OpaqueSeen) {
-            accumulated = alongWall(intervalOf(p1x, dy), p1.seen, whole, accumulated);
+            accumulated = alongWall(step.nearerXWhole, p1.seen, whole, accumulated);
             ++walls;
         }
         // A wall nearer in y only counts towards a corner; its face lights
@@ -159,28 +187,42 @@ struct Evaluation {
             ++walls;
         }
         if (!accumulated) return ViewSquare{ViewState::Hidden, {}};
-        if (!cellBlocks(dx, dy)) return ViewSquare{ViewState::ClearSeen, *accumulated};
+        if (!cellBlocks(step)) return ViewSquare{ViewState::ClearSeen, *accumulated};
         if (walls == 2) return ViewSquare{ViewState::Corner, {}};
         return ViewSquare{ViewState::OpaqueSeen, *accumulated};
     }
 };
 
-[[gnu::flatten]] void evaluateAll(ViewGrid& grid, int32_t radius, Position p, SectorTable& table,
-                                  std::vector<LookUp>* lookUps) {
+[[gnu::flatten]] void evaluateAll(ViewGrid& grid, int32_t radius, Position p, SectorWindow& sectors,
+                                  LookUpNotes* notes) {
     if (radius < 0) raiseError("Value out of range", errorCode::valueOutOfRange);
     grid.radius = radius;
     size_t side = static_cast<size_t>(2 * radius + 1);
-    grid.squares.assign(side * side, ViewSquare{});
+    // Every square Unknown: all bits clear.
+    grid.squares.resize(side * side);
+    std::memset(static_cast<void*>(grid.squares.data()), 0,
+                grid.squares.size() * sizeof(ViewSquare));
     grid.at(0, 0).state = ViewState::Viewer;
-    Evaluation evaluation{grid, p, SectorWindow(table, p.sector), lookUps};
+    if (notes != nullptr) {
+        notes->lookUps.clear();
+        notes->cells.resize(grid.squares.size());
+    }
+    Evaluation evaluation{grid, p, sectors, notes};
     if (radius <= tabledRadius) {
-        for (Offset o : tabledOrder(radius))
-            evaluation.evaluate(o.dx, o.dy);
+        for (const Step& step : tabledSteps(radius))
+            evaluation.evaluate(step);
     } else {
-        for (Offset o : evaluationOrder(radius))
-            evaluation.evaluate(o.dx, o.dy);
+        for (const Step& step : evaluationSteps(radius))
+            evaluation.evaluate(step);
     }
 }
+
+// A visible square and its Cell on the player's level.
+struct SeenSquare {
+    Cell* cell = nullptr;
+    int32_t dx = 0;
+    int32_t dy = 0;
+};
 
 // The view updateView worked out last, with every Cell it looked up in
 // order. While the player looks from the same square as far, and those Cells
@@ -190,21 +232,32 @@ struct Evaluation {
 struct RememberedView {
     int32_t radius = -1;
     Position origin;
-    std::vector<LookUp> lookUps;
+    LookUpNotes notes;
     ViewGrid grid;
-    // The visible squares in the order stampViewGrid stamps them.
-    std::vector<Offset> visible;
+    // The visible squares in the order they are stamped.
+    std::vector<SeenSquare> visible;
+    // The sectors on the player's level that the Cells above lie in (null
+    // where none does), as levelSlot places them. While each still holds the
+    // same sector, the Cells are where they were.
+    std::array<Sector*, 9> sectors{};
 };
 
 RememberedView remembered;
 
+// The window slot of the i-th sector of the player's level, i = 3 * (sx + 1)
+// + sy + 1.
+size_t levelSlot(size_t i) {
+    return i * 3 + 1;
+}
+
 bool stillHolds(const RememberedView& view, int32_t radius, Position p, SectorTable& table) {
     if (view.radius != radius || view.origin != p) return false;
     SectorWindow sectors(table, p.sector);
-    for (const LookUp& lookUp : view.lookUps) {
-        const Cell* cell = sectors.heldCell(p.x, p.y, lookUp.dx, lookUp.dy);
-        if (cell == nullptr || blocksSight(*cell) != lookUp.blocks) return false;
-    }
+    for (size_t i = 0; i < view.sectors.size(); ++i)
+        if (view.sectors[i] != nullptr && sectors.heldSector(levelSlot(i)) != view.sectors[i])
+            return false;
+    for (const LookUp& lookUp : view.notes.lookUps)
+        if (blocksSight(*lookUp.cell) != lookUp.blocks) return false;
     return true;
 }
 
@@ -286,64 +339,75 @@ std::optional<SlopeInterval> alongWall(SlopeInterval full, SlopeInterval seen, S
 
 ViewGrid computeViewGrid(int32_t radius, Position p, SectorTable& table) {
     ViewGrid grid;
-    evaluateAll(grid, radius, p, table, nullptr);
+    SectorWindow sectors(table, p.sector);
+    evaluateAll(grid, radius, p, sectors, nullptr);
     return grid;
 }
 
 namespace {
 
-// Stamps the square (dx, dy) from p with the turn, and the square on the
-// other level under an opening.
-void stampSquare(SectorWindow& sectors, int32_t turn, Position p, int32_t dx, int32_t dy) {
-    Cell& cell = sectors.cell(p.x, p.y, dx, dy);
+// An opening to another level shows the same square there too.
+[[gnu::noinline]] void stampOtherLevel(SectorWindow& sectors, int32_t turn, Position p,
+                                       const SeenSquare& square) {
+    const int32_t dz = square.cell->elevation == 3 ? 1 : -1;
+    sectors.cell(p.x, p.y, square.dx, square.dy, dz).lastSeen = turn;
+}
+
+// Stamps a square seen from p with the turn, and the square on the other
+// level under an opening.
+void stampSquare(SectorWindow& sectors, int32_t turn, Position p, const SeenSquare& square) {
+    Cell& cell = *square.cell;
     cell.lastSeen = turn;
-    // An opening to another level shows the same square there too.
-    if (cell.elevation == 3) {
-        sectors.cell(p.x, p.y, dx, dy, 1).lastSeen = turn;
-    } else if (cell.elevation == -3) {
-        sectors.cell(p.x, p.y, dx, dy, -1).lastSeen = turn;
-    }
+    if (cell.elevation == 3 || cell.elevation == -3) stampOtherLevel(sectors, turn, p, square);
 }
 
-// Fills `visible` again, keeping the room it already has: sized for every
-// square first, then cut to those seen.
-void listVisible(const ViewGrid& grid, std::vector<Offset>& visible) {
-    visible.resize(grid.squares.size());
-    size_t count = 0;
+// Stamps every visible square of the grid, column by column from the west,
+// each from north to south, and notes them in `seen` in that order. The
+// Cells are those the evaluation noted, when it did.
+void stampVisible(const ViewGrid& grid, int32_t turn, Position p, SectorWindow& sectors,
+                  const LookUpNotes* notes, std::vector<SeenSquare>& seen) {
+    seen.clear();
     const int32_t r = grid.radius;
-    for (int32_t dx = -r; dx <= r; ++dx)
-        for (int32_t dy = -r; dy <= r; ++dy)
-            if (isVisible(grid.at(dx, dy).state)) visible[count++] = Offset{dx, dy};
-    visible.resize(count);
-}
-
-std::vector<Offset> visibleSquares(const ViewGrid& grid) {
-    std::vector<Offset> visible;
-    listVisible(grid, visible);
-    return visible;
+    const auto side = static_cast<size_t>(2 * r + 1);
+    const size_t viewer = grid.indexOf(0, 0);
+    for (size_t at = 0; at < grid.squares.size(); ++at) {
+        if (!isVisible(grid.squares[at].state)) continue;
+        const int32_t dx = static_cast<int32_t>(at / side) - r;
+        const int32_t dy = static_cast<int32_t>(at % side) - r;
+        Cell* cell =
+            notes != nullptr && at != viewer ? notes->cells[at] : &sectors.cell(p.x, p.y, dx, dy);
+        seen.push_back(SeenSquare{cell, dx, dy});
+        stampSquare(sectors, turn, p, seen.back());
+    }
 }
 
 } // namespace
 
 void stampViewGrid(const ViewGrid& grid, int32_t turn, Position p, SectorTable& table) {
     SectorWindow sectors(table, p.sector);
-    for (Offset square : visibleSquares(grid))
-        stampSquare(sectors, turn, p, square.dx, square.dy);
+    std::vector<SeenSquare> seen;
+    stampVisible(grid, turn, p, sectors, nullptr, seen);
 }
 
 void updateView(int32_t turn, int32_t radius, Position p, SectorTable& table) {
-    if (!stillHolds(remembered, radius, p, table)) {
-        // Forgotten first: a look-up that raises leaves nothing half noted.
-        remembered.radius = -1;
-        remembered.lookUps.clear();
-        evaluateAll(remembered.grid, radius, p, table, &remembered.lookUps);
-        listVisible(remembered.grid, remembered.visible);
-        remembered.radius = radius;
-        remembered.origin = p;
+    if (stillHolds(remembered, radius, p, table)) {
+        // The Cells on the player's level are in hand; a look-up to another
+        // level under an opening is made as it comes.
+        SectorWindow sectors(table, p.sector);
+        for (const SeenSquare& square : remembered.visible)
+            stampSquare(sectors, turn, p, square);
+        return;
     }
+    // Forgotten first: a look-up that raises leaves nothing half noted. The
+    // stamps share the evaluation's sectors: held since, none evicted.
+    remembered.radius = -1;
     SectorWindow sectors(table, p.sector);
-    for (Offset square : remembered.visible)
-        stampSquare(sectors, turn, p, square.dx, square.dy);
+    evaluateAll(remembered.grid, radius, p, sectors, &remembered.notes);
+    stampVisible(remembered.grid, turn, p, sectors, &remembered.notes, remembered.visible);
+    for (size_t i = 0; i < remembered.sectors.size(); ++i)
+        remembered.sectors[i] = sectors.foundSector(levelSlot(i));
+    remembered.radius = radius;
+    remembered.origin = p;
 }
 
 } // namespace dunvale

@@ -40,17 +40,15 @@ class SectorWindow {
         return sector(slotOf(column.step, row.step, dz)).cells[column.square][row.square];
     }
 
-    // As cell, but only from a sector held in memory: null for one that is
-    // not, which is neither loaded nor reported.
-    const Cell* heldCell(int32_t x, int32_t y, int32_t dx, int32_t dy) {
-        const Lane column = laneOf(x + dx);
-        const Lane row = laneOf(y + dy);
-        Sector*& found = sectors[slotOf(column.step, row.step, 0)];
-        if (found == nullptr)
-            found = sectorInMemory(table, coordOf(slotOf(column.step, row.step, 0)));
-        if (found == nullptr) return nullptr;
-        return &found->cells[column.square][row.square];
+    // As sector, but only a sector held in memory: null for one that is not,
+    // which is neither loaded nor reported.
+    Sector* heldSector(size_t slot) {
+        Sector*& found = sectors[slot];
+        if (found == nullptr) found = sectorInMemory(table, coordOf(slot));
+        return found;
     }
+    // The sector a slot was found to hold so far; null while none was.
+    Sector* foundSector(size_t slot) const { return sectors[slot]; }
 
   private:
     struct Lane {

@@ -25,7 +25,8 @@ struct ViewSquare {
     SlopeInterval seen; // only for OpaqueSeen and ClearSeen
 };
 
-// (2r + 1) x (2r + 1) squares, column r + dx, row r + dy.
+// (2r + 1) x (2r + 1) squares, column r + dx, row r + dy, kept column after
+// column: the order in which the visible squares are stamped.
 struct ViewGrid {
     int32_t radius = 0;
     std::vector<ViewSquare> squares;
@@ -34,7 +35,7 @@ struct ViewGrid {
     const ViewSquare& at(int32_t dx, int32_t dy) const { return squares[indexOf(dx, dy)]; }
     size_t indexOf(int32_t dx, int32_t dy) const {
         const auto side = static_cast<size_t>(2 * radius + 1);
-        return static_cast<size_t>(radius + dy) * side + static_cast<size_t>(radius + dx);
+        return static_cast<size_t>(radius + dx) * side + static_cast<size_t>(radius + dy);
     }
 };
 

@@ -30,6 +30,15 @@ constexpr auto writtenLooks = [] {
     return looks;
 }();
 
+// Whole rows of each of those looks, for a run of one look to be copied from.
+constexpr auto lookRows = [] {
+    std::array<std::array<VirtualScreen::LookRow, 16>, 2> rows{};
+    for (size_t coloured = 0; coloured < 2; ++coloured)
+        for (size_t i = 0; i < 16; ++i)
+            rows[coloured][i].fill(writtenLooks[coloured][i]);
+    return rows;
+}();
+
 } // namespace
 
 void VirtualScreen::writeText(Brightness brightness, Colour colour, std::string_view text, int row,
@@ -43,10 +52,11 @@ void VirtualScreen::writeText(Brightness brightness, Colour colour, std::string_
         column = 0;
     }
     text = text.substr(0, static_cast<size_t>(screenColumns - column));
-    const auto look = std::bit_cast<uint32_t>(CellLook{true, colours, colour, brightness});
+    const LookRow& look = lookRows[colours ? 1 : 0][static_cast<size_t>(colour) * 2 +
+                                                    static_cast<size_t>(brightness)];
     const size_t at = static_cast<size_t>(column);
     std::copy(text.begin(), text.end(), chars[static_cast<size_t>(row)].begin() + at);
-    std::fill_n(looks[static_cast<size_t>(row)].begin() + at, text.size(), look);
+    std::copy_n(look.begin(), text.size(), looks[static_cast<size_t>(row)].begin() + at);
 }
 
 void VirtualScreen::writeGlyphs(std::span<const Glyph> glyphs, int row, int column) {

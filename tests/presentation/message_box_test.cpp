@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <string>
+
 namespace dunvale {
 namespace {
 
@@ -77,13 +80,47 @@ TEST(MessageLine, PausePromptShowsAfterFourLines) {
     EXPECT_EQ(fixture.terminal.attributeRow(17).substr(2, 3), "222");
 }
 
+// After each case's messages, an empty queue leaves the box as a fresh
+// clear does: every cell a blank in the box's look.
 TEST(MessageLine, EmptyQueueClearsTheBox) {
-    ScreenFixture fixture;
-    postMessage(0, "something");
-    showPendingMessages();
-    EXPECT_EQ(fixture.terminal.row(17), "  something");
-    showPendingMessages();
-    EXPECT_EQ(fixture.terminal.row(17), "");
+    struct Case {
+        const char* what;
+        std::function<void()> before;
+    };
+    const auto show = [](int flag, std::string text) {
+        return [=] {
+            postMessage(flag, text);
+            showPendingMessages();
+        };
+    };
+    const Case cases[] = {
+        {"one message", show(0, "something")},
+        {"bright, past the box", show(1, std::string(90, 'x'))},
+        {"a long one, then a short one",
+         [&] {
+             show(0, std::string(60, 'a'))();
+             show(1, "b")();
+         }},
+        {"written over by something else",
+         [&] {
+             show(0, "something")();
+             writeText(Brightness::Bright, Colour::Red, "junk", 20, 60);
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScreenFixture fixture;
+        c.before();
+        showPendingMessages();
+        for (int row = 17; row <= 21; ++row) {
+            for (int column = 2; column <= 76; ++column) {
+                const ScreenCell cell = fixture.terminal.cell(row, column);
+                EXPECT_TRUE(cell.ch == ' ' && cell.colour == Colour::Green &&
+                            cell.brightness == Brightness::Normal)
+                    << row << "," << column;
+            }
+        }
+    }
 }
 
 } // namespace

@@ -366,6 +366,12 @@ TEST(FieldOfView, NextTurnSeesWhatAFreshLookSees) {
          }},
         {"smoke gone", [](OpenField& f) { f.at(1, -2).entries.clear(); }},
         {"a step", [](OpenField& f) { f.origin = movePosition(f.origin, 1, 0, 0); }},
+        {"its sector stored and back, elsewhere in memory",
+         [](OpenField& f) {
+             std::unique_ptr<Sector> held = markStored(f.level->sectors, f.origin.sector);
+             putSector(f.level->sectors, f.origin.sector,
+                       std::make_unique<Sector>(std::move(*held)));
+         }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
