@@ -109,8 +109,7 @@ MoveSite siteOf(CreaturePass& pass, const Position& from) {
     if (site.own != nullptr) {
         site.inSector = squaresInSector(from.x, from.y);
         site.count = &site.own->counts[static_cast<size_t>(from.x * sectorSize + from.y)];
-        site.square =
-            OwnSquare{&site.own->sector->cells[static_cast<size_t>(from.x)], from.y, site.count};
+        site.square = OwnSquare{&site.own->sector->cells[static_cast<size_t>(from.x)], from.y};
     }
     return site;
 }
@@ -181,7 +180,7 @@ Candidates groundFits(CreaturePass& pass, const MoveTest& test, const MoveSite& 
     Candidates found;
     const SquareSet own = squares & site.inSector;
     if (own != 0) {
-        const OwnSectorSquares inOwn = fitsInOwnSector(test, site.square, own);
+        const OwnSectorSquares inOwn = fitsInOwnSector(test, site.square, site.count, own);
         found.add(inOwn.usual);
         if (inOwn.unusual != 0) found.add(fitsAround(pass, test, site, inOwn.unusual));
     }
