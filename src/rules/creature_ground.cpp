@@ -41,10 +41,10 @@ bool unusualSquareFits(SectorTable& table, const MoveTest& test, const Cell& cel
 // Apart from the rest of a step, and free of calls, so that it has the
 // registers to itself.
 template <bool trail, bool all>
-OwnSectorSquares fitsInOwnSector(const MoveTest& test, const OwnSquare& here, SquareSet squares) {
+OwnSectorSquares fitsInOwnSector(const MoveTest& test, OwnSquare here, const uint16_t* count,
+                                 SquareSet squares) {
     const std::array<Cell, sectorSize>* const column = here.column;
     const auto y = static_cast<size_t>(here.y);
-    const uint16_t* const count = here.count;
     const uint64_t ground = test.ground;
     const uint64_t unusual = test.unusual;
     const int32_t startSeen = test.startSeen;
@@ -67,13 +67,14 @@ OwnSectorSquares fitsInOwnSector(const MoveTest& test, const OwnSquare& here, Sq
     return result;
 }
 
-template OwnSectorSquares fitsInOwnSector<false, false>(const MoveTest&, const OwnSquare&,
+template OwnSectorSquares fitsInOwnSector<false, false>(const MoveTest&, OwnSquare, const uint16_t*,
                                                         SquareSet);
-template OwnSectorSquares fitsInOwnSector<false, true>(const MoveTest&, const OwnSquare&,
+template OwnSectorSquares fitsInOwnSector<false, true>(const MoveTest&, OwnSquare, const uint16_t*,
                                                        SquareSet);
-template OwnSectorSquares fitsInOwnSector<true, false>(const MoveTest&, const OwnSquare&,
+template OwnSectorSquares fitsInOwnSector<true, false>(const MoveTest&, OwnSquare, const uint16_t*,
                                                        SquareSet);
-template OwnSectorSquares fitsInOwnSector<true, true>(const MoveTest&, const OwnSquare&, SquareSet);
+template OwnSectorSquares fitsInOwnSector<true, true>(const MoveTest&, OwnSquare, const uint16_t*,
+                                                      SquareSet);
 
 bool creatureMayEnter(SectorTable& table, Position t, bool flying, bool undead) {
     const Sector* sector = sectorInMemory(table, t.sector);

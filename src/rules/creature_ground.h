@@ -158,13 +158,12 @@ struct OwnSectorSquares {
     SquareSet unusual = 0;
 };
 
-// Where a creature stands in its own sector: its column of Cells, its row in
-// it, and its count among the sector's counts; the squares around lie at
-// fixed distances from these.
+// Where a creature stands in its own sector: its column of Cells and its row
+// in it; the Cells around lie at fixed distances from these, as do the
+// counts around its own. Small enough to be passed in registers.
 struct OwnSquare {
     const std::array<Cell, sectorSize>* column = nullptr;
     int32_t y = 0;
-    const uint16_t* count = nullptr;
 };
 
 // Of `squares`, all in the creature's own sector, those of usual ground that
@@ -172,17 +171,18 @@ struct OwnSquare {
 // and without a trail, and for all eight squares around or only some, each
 // free of branches it does not need.
 template <bool trail, bool all>
-OwnSectorSquares fitsInOwnSector(const MoveTest& test, const OwnSquare& here, SquareSet squares);
+OwnSectorSquares fitsInOwnSector(const MoveTest& test, OwnSquare here, const uint16_t* count,
+                                 SquareSet squares);
 
-inline OwnSectorSquares fitsInOwnSector(const MoveTest& test, const OwnSquare& here,
+inline OwnSectorSquares fitsInOwnSector(const MoveTest& test, OwnSquare here, const uint16_t* count,
                                         SquareSet squares) {
     constexpr SquareSet allAround = 0b111'101'111;
     const bool trail = test.startSeen != std::numeric_limits<int32_t>::min();
     if (squares == allAround)
-        return trail ? fitsInOwnSector<true, true>(test, here, squares)
-                     : fitsInOwnSector<false, true>(test, here, squares);
-    return trail ? fitsInOwnSector<true, false>(test, here, squares)
-                 : fitsInOwnSector<false, false>(test, here, squares);
+        return trail ? fitsInOwnSector<true, true>(test, here, count, squares)
+                     : fitsInOwnSector<false, true>(test, here, count, squares);
+    return trail ? fitsInOwnSector<true, false>(test, here, count, squares)
+                 : fitsInOwnSector<false, false>(test, here, count, squares);
 }
 
 // For every set of squares, its squares in the order they are counted: the

@@ -17,6 +17,7 @@
 #include <bit>
 #include <limits>
 #include <memory>
+#include <span>
 #include <vector>
 
 namespace dunvale {
@@ -108,8 +109,7 @@ MoveSite siteOf(CreaturePass& pass, const Position& from) {
     if (site.own != nullptr) {
         site.inSector = squaresInSector(from.x, from.y);
         site.count = &site.own->counts[static_cast<size_t>(from.x * sectorSize + from.y)];
-        site.square =
-            OwnSquare{&site.own->sector->cells[static_cast<size_t>(from.x)], from.y, site.count};
+        site.square = OwnSquare{&site.own->sector->cells[static_cast<size_t>(from.x)], from.y};
     }
     return site;
 }
@@ -180,7 +180,7 @@ Candidates groundFits(CreaturePass& pass, const MoveTest& test, const MoveSite& 
     Candidates found;
     const SquareSet own = squares & site.inSector;
     if (own != 0) {
-        const OwnSectorSquares inOwn = fitsInOwnSector(test, site.square, own);
+        const OwnSectorSquares inOwn = fitsInOwnSector(test, site.square, site.count, own);
         found.add(inOwn.usual);
         if (inOwn.unusual != 0) found.add(fitsAround(pass, test, site, inOwn.unusual));
     }
@@ -336,20 +336,29 @@ void creatureAct(CreaturePass& pass, Creature& creature) {
 void creatureTurns(Player& player, LevelRecord& level) {
     const SectorCoord p = player.position.sector;
     CreaturePass pass{player, level, Neighbourhood(level.sectors, p)};
-    std::vector<Creature*> snapshot;
+    // A snapshot of each list: creatures walking in or out during the pass
+    // do not change who acts from a sector. Nobody dies during the pass, so
+    // the list's own pointers keep every creature alive. Lists rarely hold
+    // more than `few`; longer ones are copied to the heap.
+    constexpr size_t few = 32;
+    std::array<Creature*, few> inPlace;
+    std::vector<Creature*> onHeap;
     for (int32_t dx = -1; dx <= 1; ++dx) {
         for (int32_t dy = -1; dy <= 1; ++dy) {
             for (int32_t dz = -1; dz <= 1; ++dz) {
                 SectorCoord c{wrapAdd(p.sx, dx), wrapAdd(p.sy, dy), wrapAdd(p.sz, dz)};
                 Sector* sector = findSector(level.sectors, c);
                 if (sector == nullptr) continue;
-                // A snapshot: creatures walking in or out during the pass
-                // do not change who acts from this sector. Nobody dies
-                // during the pass, so the list's own pointers keep every
-                // creature alive.
-                snapshot.clear();
-                for (const auto& creature : sector->creatures)
-                    snapshot.push_back(creature.get());
+                const auto& list = sector->creatures;
+                std::span<Creature*> snapshot;
+                if (list.size() <= few) {
+                    snapshot = std::span<Creature*>(inPlace.data(), list.size());
+                } else {
+                    onHeap.resize(list.size());
+                    snapshot = onHeap;
+                }
+                std::transform(list.begin(), list.end(), snapshot.begin(),
+                               [](const auto& creature) { return creature.get(); });
                 for (Creature* creature : snapshot)
                     creatureAct(pass, *creature);
             }

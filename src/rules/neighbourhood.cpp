@@ -9,7 +9,7 @@ namespace dunvale {
 namespace {
 
 void count(NearbySector& nearby) {
-    nearby.counts.fill(0);
+    nearby.counts = {};
     for (const auto& creature : nearby.sector->creatures)
         ++nearby.counts[static_cast<size_t>(creature->position.x * sectorSize +
                                             creature->position.y)];

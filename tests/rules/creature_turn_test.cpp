@@ -164,6 +164,14 @@ TEST_F(CreatureTurn, CrowdOverManyTurnsKeepsItsListsAndSquaresApart) {
         if (!used.insert({c.sx, c.sy, x, y}).second || at(c, x, y) == s.player.position) continue;
         s.add(at(c, x, y), static_cast<CreatureKind>(id % 6), 2 + id, id);
     }
+    // And a throng of 40 in the player's sector: a list longer than most.
+    for (int32_t id = 100; findSector(s.level->sectors, home)->creatures.size() < 40; ++id) {
+        int32_t x = randomIn(0, 9);
+        int32_t y = randomIn(0, 9);
+        if (!used.insert({home.sx, home.sy, x, y}).second || at(home, x, y) == s.player.position)
+            continue;
+        s.add(at(home, x, y), static_cast<CreatureKind>(id % 6), 2, id);
+    }
     size_t total = 0;
     for (SectorCoord c : coords)
         total += findSector(s.level->sectors, c)->creatures.size();
