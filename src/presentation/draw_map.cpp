@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <span>
 #include <type_traits>
 
 namespace dunvale {
@@ -22,9 +23,15 @@ constexpr int32_t reachY = 6; // and north and south
 static_assert(reachX < sectorSize && reachY < sectorSize, "the window spans at most 3 sectors");
 
 // The window is worked out square by square (in the order that decides the
-// smoke's flicker), then painted a row at a time.
+// smoke's flicker), then painted a row at a time. Its rows lie one after
+// another in one array, so a window column is every `canvasWidth`-th glyph.
+constexpr size_t canvasWidth = 2 * reachX + 1;
+constexpr size_t canvasHeight = 2 * reachY + 1;
 struct Canvas {
-    std::array<std::array<Glyph, 2 * reachX + 1>, 2 * reachY + 1> rows; // [row][column]
+    std::array<Glyph, canvasWidth * canvasHeight> glyphs;
+    std::span<const Glyph, canvasWidth> row(size_t r) const {
+        return std::span<const Glyph, canvasWidth>(glyphs.data() + r * canvasWidth, canvasWidth);
+    }
 };
 
 static_assert(std::has_unique_object_representations_v<Glyph>, "rows of glyphs compare as bytes");
@@ -47,12 +54,13 @@ void paint() {
     Canvas& canvas = nextCanvas();
     const Canvas& before = canvases[lastPainted];
     // The player covers its own square.
-    canvas.rows[reachY][reachX] = playerGlyph;
+    canvas.glyphs[reachY * canvasWidth + reachX] = playerGlyph;
     const bool kept = isKept(KeptArea::Map);
-    for (size_t r = 0; r < canvas.rows.size(); ++r) {
-        if (kept && std::memcmp(&canvas.rows[r], &before.rows[r], sizeof canvas.rows[r]) == 0)
+    for (size_t r = 0; r < canvasHeight; ++r) {
+        if (kept && std::memcmp(canvas.row(r).data(), before.row(r).data(),
+                                canvas.row(r).size_bytes()) == 0)
             continue;
-        writeGlyphs(canvas.rows[r], topRow + static_cast<int>(r), leftColumn);
+        writeGlyphs(canvas.row(r), topRow + static_cast<int>(r), leftColumn);
     }
     lastPainted = 1 - lastPainted;
     keepArea(KeptArea::Map, topRow, leftColumn, topRow + 2 * reachY, leftColumn + 2 * reachX);
@@ -128,8 +136,6 @@ struct Block {
     BusyColumns busy{};       // worked out when the sector is looked up
 };
 
-constexpr ptrdiff_t canvasRowStride = 2 * reachX + 1;
-
 // What the square (x, y) of the window's sector `slot` (whose Cell is
 // `cell`) shows against the reference elevation; `creatureDrawn` is set when
 // it is a creature.
@@ -176,14 +182,20 @@ bool isOpening(int32_t elevation) {
 
 // Column x of a block, the rows of `up` from the bottom: most squares are
 // bare terrain, remembered or in view with nothing on them, and take a table
-// look-up; the rest the full rules. Returns where the square above goes.
-Glyph* drawSegment(const Block& block, int32_t x, const Run& up, SectorWindow& window,
-                   const Frame& frame, Glyph* out, bool& creatureDrawn) {
+// look-up; the rest the full rules. The squares go to `column` (its glyph in
+// the canvas's top row) from canvas row `row` upwards on the screen; returns
+// the row of the square above.
+size_t drawSegment(const Block& block, int32_t x, const Run& up, SectorWindow& window,
+                   const Frame& frame, Glyph* column, size_t row, bool& creatureDrawn) {
     const Cell* const first =
         &block.sector->cells[static_cast<size_t>(x)][static_cast<size_t>(up.firstSquare)];
-    const Cell* const end = first + (up.last - up.first + 1);
+    const auto count = static_cast<size_t>(up.last - up.first + 1);
+    const Cell* const last = first + (count - 1);
     uint32_t busy = block.busy[static_cast<size_t>(x)] >> up.firstSquare; // bit 0: this square
-    for (const Cell* cell = first; cell != end; ++cell, busy >>= 1, out -= canvasRowStride) {
+    Glyph* out = column + row * canvasWidth;
+    // The glyph pointer moves up a row only while squares remain: it never
+    // leaves the canvas.
+    for (const Cell* cell = first;; ++cell, busy >>= 1, out -= canvasWidth) {
         // Openings and unusual heights are not steps.
         const uint32_t step = stepOf(cell->elevation);
         const bool seen = cell->lastSeen != neverSeen;
@@ -197,23 +209,25 @@ Glyph* drawSegment(const Block& block, int32_t x, const Run& up, SectorWindow& w
         } else {
             *out = terrainLook(frame.looks, cell->terrain, step);
         }
+        if (cell == last) break;
     }
-    return out;
+    return row - count;
 }
 
 // One column of the window, bottom to top, through the blocks of its run of
 // columns: each run of rows reads one sector's column of Cells. A block's
 // sector is looked up when its first square is drawn.
 void drawColumn(std::array<Block, 3>& blocks, int32_t x, SectorWindow& window, const Frame& frame,
-                Glyph* out, bool& creatureDrawn) {
+                Glyph* column, bool& creatureDrawn) {
+    size_t row = canvasHeight - 1;
     for (int r = 0; r < frame.rows.count; ++r) {
         Block& block = blocks[static_cast<size_t>(r)];
         if (block.sector == nullptr) {
             block.sector = &window.sector(block.slot);
             block.busy = busyColumnsOf(*block.sector, window.coordOf(block.slot));
         }
-        out = drawSegment(block, x, frame.rows.runs[static_cast<size_t>(r)], window, frame, out,
-                          creatureDrawn);
+        row = drawSegment(block, x, frame.rows.runs[static_cast<size_t>(r)], window, frame, column,
+                          row, creatureDrawn);
     }
 }
 
@@ -244,8 +258,8 @@ bool drawView(const Player& player, LevelRecord& level) {
                 SectorWindow::slotOf(across.sectorStep, rowStep, 0), across.sectorStep, rowStep};
         }
         for (int32_t dx = across.first; dx <= across.last; ++dx) {
-            Glyph* bottom = &canvas.rows[2 * reachY][static_cast<size_t>(dx + reachX)];
-            drawColumn(blocks, across.firstSquare + (dx - across.first), window, frame, bottom,
+            Glyph* column = canvas.glyphs.data() + (dx + reachX);
+            drawColumn(blocks, across.firstSquare + (dx - across.first), window, frame, column,
                        creatureDrawn);
         }
     }
