@@ -8,10 +8,12 @@
 namespace dunvale {
 
 namespace {
-constexpr int firstMessageRow = 17;
-constexpr int linesPerPage = 4;
+// Four lines of messages, then the row that says "--more--" when there are
+// more; every row of the box is written from its first column.
 constexpr int firstRow = 17;
-constexpr int lastRow = 21;
+constexpr int linesPerPage = 4;
+constexpr int lastRow = firstRow + linesPerPage;
+constexpr int firstColumn = 2;
 constexpr int width = 75;
 
 // While the box is kept, it is blank but for what it wrote itself since: on
@@ -19,14 +21,14 @@ constexpr int width = 75;
 std::array<size_t, lastRow - firstRow + 1> ownText{};
 
 void keepTheBox() {
-    keepArea(KeptArea::MessageBox, firstRow, 2, lastRow, 2 + width - 1);
+    keepArea(KeptArea::MessageBox, firstRow, firstColumn, lastRow, firstColumn + width - 1);
 }
 
 // Text of the box's own, from its first column: a kept box stays kept, with
 // the text noted.
 void writeInBox(Brightness brightness, std::string_view text, int row) {
     const bool kept = isKept(KeptArea::MessageBox);
-    writeText(brightness, Colour::Green, text, row, 2);
+    writeText(brightness, Colour::Green, text, row, firstColumn);
     if (!kept) return;
     size_t& noted = ownText[static_cast<size_t>(row - firstRow)];
     noted = std::max(noted, text.size());
@@ -43,7 +45,7 @@ void clearMessageBox() {
         const size_t own = ownText[static_cast<size_t>(row - firstRow)];
         const size_t length = kept ? std::min<size_t>(own, width) : width;
         if (length > 0)
-            writeText(Brightness::Normal, Colour::Green, {blank.data(), length}, row, 2);
+            writeText(Brightness::Normal, Colour::Green, {blank.data(), length}, row, firstColumn);
     }
     ownText.fill(0);
     keepTheBox();
@@ -67,10 +69,10 @@ void showPendingMessages() {
             }
             const Message& message = queue[next++];
             writeInBox(message.flag == 0 ? Brightness::Normal : Brightness::Bright, message.text,
-                       firstMessageRow + line);
+                       firstRow + line);
         }
         if (page + 1 == pages) break;
-        writeInBox(Brightness::Bright, "--more--", 21);
+        writeInBox(Brightness::Bright, "--more--", lastRow);
         waitForKey();
     }
     queue.clear();
