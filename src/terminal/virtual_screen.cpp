@@ -18,15 +18,21 @@ constexpr uint32_t lookBits(CellLook look) {
 static_assert(lookBits(CellLook{false, false, Colour{}, Brightness{}}) == 0,
               "a look with every field zero has no bits set");
 
+// Where a colour and brightness lie in the tables below.
+constexpr size_t lookIndex(Colour colour, Brightness brightness) {
+    return static_cast<size_t>(colour) * 2 + static_cast<size_t>(brightness);
+}
+
 // The look of a written cell in each colour and brightness, with colours
-// shown or not: [coloured][colour * 2 + brightness].
+// shown or not: [coloured][lookIndex].
 constexpr auto writtenLooks = [] {
     std::array<std::array<uint32_t, 16>, 2> looks{};
     for (size_t coloured = 0; coloured < 2; ++coloured)
         for (size_t c = 0; c < 8; ++c)
             for (size_t b = 0; b < 2; ++b)
-                looks[coloured][c * 2 + b] = lookBits(CellLook{
-                    true, coloured == 1, static_cast<Colour>(c), static_cast<Brightness>(b)});
+                looks[coloured][lookIndex(static_cast<Colour>(c), static_cast<Brightness>(b))] =
+                    lookBits(CellLook{true, coloured == 1, static_cast<Colour>(c),
+                                      static_cast<Brightness>(b)});
     return looks;
 }();
 
@@ -52,8 +58,7 @@ void VirtualScreen::writeText(Brightness brightness, Colour colour, std::string_
         column = 0;
     }
     text = text.substr(0, static_cast<size_t>(screenColumns - column));
-    const LookRow& look = lookRows[colours ? 1 : 0][static_cast<size_t>(colour) * 2 +
-                                                    static_cast<size_t>(brightness)];
+    const LookRow& look = lookRows[colours ? 1 : 0][lookIndex(colour, brightness)];
     const size_t at = static_cast<size_t>(column);
     std::copy(text.begin(), text.end(), chars[static_cast<size_t>(row)].begin() + at);
     std::copy_n(look.begin(), text.size(), looks[static_cast<size_t>(row)].begin() + at);
@@ -74,8 +79,7 @@ void VirtualScreen::writeGlyphs(std::span<const Glyph> glyphs, int row, int colu
     const auto& looksHere = writtenLooks[colours ? 1 : 0];
     for (const Glyph& glyph : glyphs) {
         line[at] = glyph.ch;
-        lineLooks[at] = looksHere[static_cast<size_t>(glyph.colour) * 2 +
-                                  static_cast<size_t>(glyph.brightness)];
+        lineLooks[at] = looksHere[lookIndex(glyph.colour, glyph.brightness)];
         ++at;
     }
 }
