@@ -27,10 +27,6 @@ constexpr Height heightOf(int32_t h) {
     return h >= 2 ? Height::Above : Height::Below;
 }
 
-constexpr size_t terrainKindCount = 6;
-static_assert(static_cast<size_t>(Terrain::SmokeTrap) + 1 == terrainKindCount,
-              "SmokeTrap is the last terrain");
-
 // A square's own elevation is one of these steps unless it is an opening
 // (3 or -3) or something unusual.
 constexpr int32_t lowestStep = -2;

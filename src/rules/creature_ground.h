@@ -24,8 +24,6 @@ constexpr bool groundAllows(Terrain terrain, bool flying, bool undead) {
     raiseMissingCase();
 }
 
-constexpr uint32_t terrainKinds = 6;
-
 // A square's place in the tables of a MoveTest: eight bits for each level
 // of elevation, -3 to 4, one for each terrain ordinal below eight. Cells
 // that fall outside (a doctored file's) are unusual by themselves.
@@ -60,7 +58,7 @@ constexpr MoveTest moveTestBy(bool flying, bool undead, bool wraith) {
     for (uint32_t level = 0; level < 8; ++level) {
         for (uint32_t terrain = 0; terrain < 8; ++terrain) {
             const uint64_t bit = uint64_t{1} << groundIndex(level, terrain);
-            if (((unusualLevels >> level) & 1u) != 0 || terrain >= terrainKinds)
+            if (((unusualLevels >> level) & 1u) != 0 || terrain >= terrainKindCount)
                 test.unusual |= bit;
             else if (wraith || groundAllows(static_cast<Terrain>(terrain), flying, undead))
                 test.ground |= bit;

@@ -31,13 +31,12 @@ namespace dunvale {
 namespace sectorLayout {
 
 // How many constructors each choice has; a reader refuses any other ordinal.
-constexpr int32_t terrainKinds = 6;
+constexpr auto terrainKinds = static_cast<int32_t>(terrainKindCount);
 constexpr int32_t tempKinds = 1;
 constexpr int32_t creatureKinds = 7;
 constexpr int32_t directions = 4;
 constexpr int32_t itemClasses = 5;
 constexpr int32_t sectorKinds = 7;
-static_assert(static_cast<int32_t>(Terrain::SmokeTrap) + 1 == terrainKinds);
 static_assert(static_cast<int32_t>(TempKind::Smoke) + 1 == tempKinds);
 static_assert(static_cast<int32_t>(CreatureKind::Vampire) + 1 == creatureKinds);
 static_assert(static_cast<int32_t>(Direction::East) + 1 == directions);

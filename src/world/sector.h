@@ -15,6 +15,8 @@ namespace dunvale {
 
 // Ordinals are stored in sector files.
 enum class Terrain : int32_t { Wall, Floor, Trapdoor, GasTrap, TeleportTrap, SmokeTrap };
+// How many kinds of terrain there are: ordinals from 0 to one less.
+constexpr uint32_t terrainKindCount = static_cast<uint32_t>(Terrain::SmokeTrap) + 1;
 
 enum class TempKind : int32_t { Smoke };
 
